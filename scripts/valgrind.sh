@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# The native tests once more, without sanitizers, under valgrind memcheck:
+# any error or leak fails.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+cmake --preset native-plain >/dev/null
+cmake --build --preset native-plain
+for t in build/native-plain/logic/tests/logic_tests build/native-plain/shell/tests/native/shell_core_tests; do
+    echo "--- valgrind $t"
+    # Death tests fork a child that aborts on purpose; valgrind would report it.
+    valgrind --tool=memcheck --error-exitcode=99 --leak-check=full --show-leak-kinds=definite,indirect,possible \
+        --errors-for-leak-kinds=definite,indirect,possible --quiet \
+        "$t" --gtest_filter='-*DeathTest*' --gtest_brief=1
+done
