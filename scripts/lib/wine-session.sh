@@ -37,14 +37,15 @@ wine_session_start() {
         done
     fi
     mkdir -p "$(dirname "$prefix")"
-    if [ ! -f "$prefix/system.reg" ]; then
+    if ! grep -q '^"Desktop"="Default"' "$prefix/user.reg" 2>/dev/null; then
         /usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1
+        # Every program of this prefix opens on one virtual desktop, so that
+        # the screen is 1920 x 1080 with Windows-like frames, and the
+        # program's own exit code comes back from its wine command.
+        /usr/lib/wine/wine64 reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
+        /usr/lib/wine/wine64 reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1920x1080 /f >/dev/null 2>&1
+        /usr/lib/wine/wineserver -w  # the server saves the registry as it ends
     fi
-    # Every program of this prefix opens on one virtual desktop, so that the
-    # screen is 1920 x 1080 with Windows-like frames, and the program's own
-    # exit code comes back from its wine command.
-    /usr/lib/wine/wine64 reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
-    /usr/lib/wine/wine64 reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1920x1080 /f >/dev/null 2>&1
     # A persistent server makes later starts fast; its output must not go to a pipe.
     /usr/lib/wine/wineserver -p >/dev/null 2>&1 </dev/null
 }
