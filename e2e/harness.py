@@ -357,7 +357,8 @@ class ClickLog:
 class Desktop:
     """Xvfb + wineserver + virtual desktop + click target + window reader."""
 
-    def __init__(self, workdir, prefix, tools_dir, log=print):
+    def __init__(self, workdir, prefix, tools_dir, log=print, watch_interval_ms=40):
+        self.watch_interval_ms = watch_interval_ms
         self.workdir = Path(workdir)
         self.prefix = Path(prefix)
         self.tools = Path(tools_dir)
@@ -372,6 +373,7 @@ class Desktop:
         self.watch = None
         self.clicks = None
         self._stopfile = self.workdir / "watch.stop"
+        self._quietfile = self.workdir / "watch.quiet"
 
     # --- start -------------------------------------------------------------
     def __enter__(self):
@@ -489,7 +491,7 @@ class Desktop:
     def _start_helpers(self):
         clicklog = self.workdir / "clicks.log"
         watchlog = self.workdir / "watch.log"
-        for p in (clicklog, watchlog, self._stopfile):
+        for p in (clicklog, watchlog, self._stopfile, self._quietfile):
             if p.exists():
                 p.unlink()
         self.clicks = ClickLog(clicklog)
@@ -505,7 +507,8 @@ class Desktop:
                 raise HarnessError("the click target did not come up")
             time.sleep(0.05)
         watcher = subprocess.Popen([WINE64, str(self.tools / "winreader.exe"), "watch", winpath(watchlog),
-                                    winpath(self._stopfile), "Morvane", "40", "3600"], env=self.env,
+                                    winpath(self._stopfile), "Morvane", str(self.watch_interval_ms), "3600",
+                                    winpath(self._quietfile)], env=self.env,
                                    stdin=subprocess.DEVNULL, stdout=open(self.workdir / "watch.out", "wb"),
                                    stderr=subprocess.STDOUT, start_new_session=True)
         self._helpers.append(watcher)
@@ -539,6 +542,15 @@ class Desktop:
         w = next(w for w in s.windows if w.hwnd not in before and w.visible)
         p.hwnd, p.win_pid, p.first_shown = w.hwnd, w.pid, s
         return p
+
+    def set_quiet(self, quiet):
+        """Quiet: the reader sends the programs no message (while their CPU time is measured)."""
+        if quiet:
+            self._quietfile.write_text("quiet\n")
+        elif self._quietfile.exists():
+            self._quietfile.unlink()
+        self.watch.wait(lambda s: s.env.get("quiet") == ("1" if quiet else "0"), "the reader to switch modes",
+                        timeout=30, after=time.time())
 
     def snapshot(self):
         """A full reading (with the list's items and the frame's hit areas)."""

@@ -2,14 +2,17 @@
 //
 //   winreader snapshot OUT [TITLE]
 //       writes one full snapshot (with the list's items) to OUT and exits.
-//   winreader watch OUT STOPFILE [TITLE] [INTERVAL_MS] [MAX_SECONDS]
+//   winreader watch OUT STOPFILE [TITLE] [INTERVAL_MS] [MAX_SECONDS] [QUIETFILE]
 //       polls every INTERVAL_MS (default 40) and appends a snapshot to OUT each
 //       time something changes, and a heartbeat line otherwise, until STOPFILE
-//       exists or MAX_SECONDS (default 1800) have passed.
+//       exists or MAX_SECONDS (default 1800) have passed. While QUIETFILE
+//       exists it sends the programs no message at all (so that their CPU time
+//       can be measured): only what the window system keeps is read, and the
+//       list's fields and the dropped list are left out.
 //
 // Output is UTF-8, one fact per line, tab-separated key=value fields:
 //   snap <unix time>           start of a snapshot
-//   env acp=936 screen=1920x1080 foreground=0x...
+//   env acp=936 screen=1920x1080 foreground=0x... quiet=0|1
 //   window hwnd= pid= tid= title= class= rect=l,t,r,b visible= enabled= iconic=
 //   control parent= id= hwnd= class= rect= visible= enabled= text= [sel= count= dropped=]
 //   item parent= index= text= data=                 (snapshot mode only)
@@ -35,6 +38,7 @@
 namespace {
 
 constexpr UINT kSendTimeoutMs = 2000;
+bool gQuiet = false;  // read nothing that needs the observed program to answer
 
 double unixNow() {
     FILETIME ft;
@@ -223,7 +227,7 @@ void describeMain(const Top& m, const Finder& f, bool withItems, std::string& ou
     for (HWND c : kids.list) {
         int id = GetDlgCtrlID(c);
         std::wstring cls = className(c);
-        bool combo = lstrcmpiW(cls.c_str(), L"ComboBox") == 0;
+        bool combo = !gQuiet && lstrcmpiW(cls.c_str(), L"ComboBox") == 0;
         out += "control\tparent=" + parent + "\tid=" + num(id) + "\thwnd=" + hex(c) + "\tclass=" + field(cls) +
                "\trect=" + rectOf(c) + flags(c) + "\ttext=" + field(combo ? askedText(c) : storedText(c));
         if (combo) {
@@ -253,6 +257,7 @@ void describeMain(const Top& m, const Finder& f, bool withItems, std::string& ou
     if (withItems) describeFrame(m.hwnd, parent, out);
 
     for (const Top& d : f.dropLists) {
+        if (gQuiet) break;
         if (d.tid != m.tid || !IsWindowVisible(d.hwnd)) continue;
         RECT cr{};
         GetClientRect(d.hwnd, &cr);
@@ -270,7 +275,7 @@ std::string snapshotBody(const std::wstring& title, bool withItems) {
     Finder f{title, {}, {}, {}};
     EnumWindows(collectTop, reinterpret_cast<LPARAM>(&f));
     std::string out = "env\tacp=" + num(GetACP()) + "\tscreen=" + num(GetSystemMetrics(SM_CXSCREEN)) + "x" +
-                      num(GetSystemMetrics(SM_CYSCREEN)) + "\tforeground=" + hex(GetForegroundWindow()) + "\n";
+                      num(GetSystemMetrics(SM_CYSCREEN)) + "\tforeground=" + hex(GetForegroundWindow()) + "\tquiet=" + num(gQuiet ? 1 : 0) + "\n";
     for (const Top& m : f.mains) describeMain(m, f, withItems, out);
     for (const Top& n : f.notices) {
         if (!IsWindowVisible(n.hwnd)) continue;
@@ -317,7 +322,7 @@ std::string stamp(const char* what, double when) {
 
 int usage() {
     std::fputs("usage: winreader snapshot OUT [TITLE]\n"
-               "       winreader watch OUT STOPFILE [TITLE] [INTERVAL_MS] [MAX_SECONDS]\n",
+               "       winreader watch OUT STOPFILE [TITLE] [INTERVAL_MS] [MAX_SECONDS] [QUIETFILE]\n",
                stderr);
     return 2;
 }
@@ -342,6 +347,7 @@ int main(int argc, char** argv) {
         std::wstring title = argc > 4 ? wide(argv[4]) : L"Morvane";
         DWORD interval = argc > 5 ? static_cast<DWORD>(std::atoi(argv[5])) : 40;
         double maxSeconds = argc > 6 ? std::atof(argv[6]) : 1800.0;
+        std::wstring quietFile = argc > 7 ? wide(argv[7]) : L"";
         Output o(out, false);
         if (!o.ok()) return 1;
         double start = unixNow();
@@ -350,6 +356,7 @@ int main(int argc, char** argv) {
         while (GetFileAttributesW(stop.c_str()) == INVALID_FILE_ATTRIBUTES && unixNow() - start < maxSeconds) {
             // A snapshot is stamped with the moment its reading began, so that
             // the driver can tell states seen after an action from those before.
+            gQuiet = !quietFile.empty() && GetFileAttributesW(quietFile.c_str()) != INVALID_FILE_ATTRIBUTES;
             double seen = unixNow();
             std::string body = snapshotBody(title, false);
             if (body != last) {
