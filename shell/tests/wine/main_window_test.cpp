@@ -234,6 +234,10 @@ struct KeyCase {
     int characters;  // character messages of the key that must follow; -1: not checked
 };
 
+void PrintTo(const KeyCase& key, std::ostream* out) {
+    *out << key.name;
+}
+
 class MainWindowKeys : public ::testing::TestWithParam<KeyCase> {};
 
 TEST_P(MainWindowKeys, TabShiftTabAndEscAreTakenBeforeDispatch) {
@@ -253,7 +257,8 @@ TEST_P(MainWindowKeys, TabShiftTabAndEscAreTakenBeforeDispatch) {
         typeKey(key.key, {key.modifiers[0], key.modifiers[1]});
     }
     const PumpResult result = pumpUntil(
-        program.loop(), [&] { return log.count(WM_KEYDOWN, key.key) > 0; }, 2000);
+        program.loop(),
+        [&] { return log.count(WM_KEYDOWN, key.key) + log.count(WM_SYSKEYDOWN, key.key) > 0; }, 2000);
     ASSERT_TRUE(result.done) << "the key did not arrive";
     const PumpResult rest = pumpFor(program.loop(), 300);  // the key's up and any character
 
@@ -288,7 +293,8 @@ INSTANTIATE_TEST_SUITE_P(
                       KeyCase{"EscFromTheList", 100, VK_ESCAPE, {}, 0, 0},
                       KeyCase{"EscFromConfirm", 110, VK_ESCAPE, {}, 0, 0},
                       KeyCase{"EscFromCancel", 120, VK_ESCAPE, {}, 0, 0},
-                      KeyCase{"ShiftEscIsNotTaken", 110, VK_ESCAPE, {VK_SHIFT}, 110, 1}),
+                      KeyCase{"ShiftEscIsNotTaken", 110, VK_ESCAPE, {VK_SHIFT}, 110, 1},
+                      KeyCase{"AltF4IsLeftToTheSystemWhichCloses", 100, VK_F4, {VK_MENU}, 0, -1}),
     [](const ::testing::TestParamInfo<KeyCase>& test) { return std::string(test.param.name); });
 
 TEST(MainWindowKeysExtra, EscClosesTheWindowWithTheListDroppedDown) {

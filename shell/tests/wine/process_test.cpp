@@ -48,6 +48,10 @@ struct FatalCase {
     const char* text;
 };
 
+void PrintTo(const FatalCase& fatal, std::ostream* out) {
+    *out << fatal.name;
+}
+
 class FatalPath : public ::testing::TestWithParam<FatalCase> {};
 
 TEST_P(FatalPath, ShowsOneErrorBoxRunsNoHandlerAfterItAndEndsWithCodeOne) {
