@@ -8,8 +8,8 @@ qemu-i386 where needed), in one run on one private Xvfb and Wine desktop:
     beside the minimal program's over the same span,
   - peak memory (VmHWM from /proc/<pid>/status),
   - the click's lateness against the chosen delay for 3秒 and 10秒: the click
-    target's timestamp of the button press minus the moment 确认 was released
-    minus the delay,
+    target's timestamp of the button press minus the moment 确认 was pressed
+    (stamped by tools/press.cpp right before its SendInput) minus the delay,
 and for the 32-bit executables their size and imported DLLs. Prints a table
 with the ratio of each figure and the target it is held against, and saves it
 to build/bench/results.txt. Measures only: the exit code says whether the
@@ -31,7 +31,7 @@ from pathlib import Path
 ROOT = Path(__file__).resolve().parents[1]
 sys.path.insert(0, str(ROOT / "e2e"))
 from driver import CONFIRM, DELAYS, IDLE, SPOT_B, Run  # noqa: E402
-from harness import WINE32, WINE64, Desktop, Failure, HarnessError  # noqa: E402
+from harness import WINE32, WINE64, Desktop, Failure, HarnessError, winpath  # noqa: E402
 
 CLOCK_TICKS = os.sysconf("SC_CLK_TCK")
 COUNTDOWN_INDEX = 3  # 30秒
@@ -68,7 +68,6 @@ class Bench:
     def __init__(self, desktop, log):
         self.d = desktop
         self.log = log
-        self.release_spans = []
 
     def start(self, exe, loader, timeout):
         p = self.d.start_program(exe, loader, timeout=timeout)
@@ -87,17 +86,23 @@ class Bench:
         return rc
 
     def release_confirm(self, run, p):
-        """Presses 确认 with the mouse; returns the moment the button was released.
+        """Presses 确认 with injected input; returns the moment of the press.
 
-        The release happens while xdotool runs (a few milliseconds): the middle of
-        that span is taken as the moment the countdown started."""
+        press.exe stamps the moment right before its SendInput, to the
+        microsecond on the clock the click target also uses (xdotool's own
+        run time, often tens of milliseconds on a busy machine, would blur it)."""
         x, y = run.window(p).center(CONFIRM)
-        self.d.xdo("mousemove", x, y, "mousedown", 1)
-        before = time.time()
-        self.d.xdo("mouseup", 1)
-        after = time.time()
-        self.release_spans.append(after - before)
-        return (before + after) / 2
+        log = self.d.workdir / "press.log"
+        if log.exists():
+            log.unlink()
+        with open(self.d.workdir / "press.out", "wb") as o:
+            subprocess.run([WINE64, str(self.d.tools / "press.exe"), winpath(log), str(x), str(y)],
+                           env=self.d.env, stdin=subprocess.DEVNULL, stdout=o, stderr=subprocess.STDOUT,
+                           timeout=60)
+        fields = log.read_text().split("\t") if log.exists() else []
+        if len(fields) != 4 or fields[0] != "press":
+            raise HarnessError("press.exe recorded no press")
+        return float(fields[1])
 
     def countdown(self, run, p, index):
         """One countdown with the reader quiet; returns (press time, click time, CPU seconds used)."""
@@ -255,9 +260,8 @@ def main():
         print(f"bench: measuring failed: {e}", file=sys.stderr)
         return 1
     text = table(results, files)
-    if b.release_spans:
-        text += f"\nclick lateness: from the middle of xdotool's button release, which took at most " \
-                f"{1000 * max(b.release_spans):.1f} ms"
+    text += "\nclick lateness: the click target's time of the button press minus the moment press.exe pressed " \
+            "确认 (SendInput) minus the delay"
     text += f"\n\nmeasured {time.strftime('%Y-%m-%d %H:%M')} in {time.time() - began:.0f} s; " \
             f"{subprocess.run(['wine', '--version'], capture_output=True, text=True).stdout.strip()}; " \
             f"{os.cpu_count()} CPUs\n"

@@ -28,6 +28,16 @@ def running(seconds):
     return f"倒计时中，剩余：{seconds} 秒"
 
 
+def seconds_left(status):
+    """The seconds a countdown status shows; None for the other statuses."""
+    for prefix in ("倒计时开始，剩余：", "倒计时中，剩余："):
+        if status and status.startswith(prefix) and status.endswith(" 秒"):
+            number = status[len(prefix):-2]
+            if number.isdigit():
+                return int(number)
+    return None
+
+
 LIST, CONFIRM, CANCEL, TIMER, STATUS, CREDIT = 100, 110, 120, 130, 140, 150
 TITLE = "Morvane"
 # Centred on the 1920 x 1080 screen: ((1920 - 267) / 2, (1080 - 198) / 2).
