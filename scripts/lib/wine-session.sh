@@ -9,32 +9,27 @@
 
 wine_session_xvfb_pid=""
 
-wine_session_free_display() {
-    local n
-    for n in $(seq 90 190); do
-        if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then
-            echo "$n"
-            return 0
-        fi
-    done
-    return 1
-}
-
 wine_session_start() {
     local prefix=$1 screen=${2:-}
     export WINEPREFIX=$prefix WINEDEBUG=-all LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8
     export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
     if [ "$screen" = --private-screen ]; then
-        local n
-        n=$(wine_session_free_display) || { echo "no free X display" >&2; return 1; }
-        Xvfb ":$n" -screen 0 1920x1080x24 -nolisten tcp >/dev/null 2>&1 &
+        # Xvfb picks a free display itself, so other sessions are never touched.
+        local fifo n=""
+        fifo=$(mktemp -u)
+        mkfifo "$fifo"
+        Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
         wine_session_xvfb_pid=$!
+        read -r -t 20 n <"$fifo" || true
+        rm -f "$fifo"
+        if [ -z "$n" ]; then
+            echo "Xvfb did not start" >&2
+            return 1
+        fi
         export DISPLAY=":$n"
-        local i
-        for i in $(seq 100); do
-            xdpyinfo >/dev/null 2>&1 && break
-            sleep 0.1
-        done
+        # A server left over from an interrupted run of this prefix would hold
+        # an old display.
+        /usr/lib/wine/wineserver -k >/dev/null 2>&1
     fi
     mkdir -p "$(dirname "$prefix")"
     if ! grep -q '^"Desktop"="Default"' "$prefix/user.reg" 2>/dev/null; then
