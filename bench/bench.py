@@ -92,6 +92,7 @@ class Bench:
         microsecond on the clock the click target also uses (xdotool's own
         run time, often tens of milliseconds on a busy machine, would blur it)."""
         x, y = run.window(p).center(CONFIRM)
+        self.d.xdo("mousemove", x, y)
         log = self.d.workdir / "press.log"
         if log.exists():
             log.unlink()

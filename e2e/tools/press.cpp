@@ -1,6 +1,6 @@
-// Clicks the left mouse button at a screen point with SendInput and records
-// the moment just before, to the microsecond: the benchmark's start mark for
-// the countdown when it presses Morvane's 确认.
+// Clicks the left mouse button with SendInput once the cursor stands at a
+// screen point, and records the moment just before, to the microsecond: the
+// benchmark's start mark for the countdown when it presses Morvane's 确认.
 //
 //   press LOG X Y
 //
@@ -29,8 +29,20 @@ int main(int argc, char** argv) {
         return 2;
     }
     int x = std::atoi(argv[2]), y = std::atoi(argv[3]);
-    SetCursorPos(x, y);
-    Sleep(100);  // lets the program under the cursor see it arrive before the press
+    // The pointer is brought to (x, y) from outside (xdotool): under Wine's X11
+    // driver the X pointer decides where injected buttons act, and an injected
+    // move does not win against it. Wait until the system reports it there.
+    for (int tries = 0;; ++tries) {
+        POINT p{};
+        GetCursorPos(&p);
+        if (p.x == x && p.y == y) break;
+        if (tries == 500) {
+            std::fprintf(stderr, "press: the cursor stays at %ld,%ld, not at %d,%d\n", p.x, p.y, x, y);
+            return 1;
+        }
+        Sleep(10);
+    }
+    Sleep(50);  // lets the window under the cursor take the move before the press
     INPUT in[2] = {};
     in[0].type = in[1].type = INPUT_MOUSE;
     in[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
