@@ -149,6 +149,7 @@ def scenario_cancel(r):
     r.wait_status(p, running(2), 10, t1)
     r.press(p, CANCEL)
     r.wait_status(p, CANCELLED, 10, t1)
+    r.d.xdo("mousemove", *SPOT_A)  # a late click would land on the target, not on 取消 again
     # Well past the moment the countdown would have ended.
     w, _ = r.settled(p, t1 + 3.0, 1.5)
     expect_equal(w.status, CANCELLED, "status after the cancelled countdown's time")
@@ -266,7 +267,8 @@ def scenario_two_copies(r):
 
     def beside(w, s):
         left, top, right, bottom = w.rect
-        return left >= WINDOW_RECT[2] and (right - left, bottom - top) == (width, height)
+        moving = int(w.focus["flags"]) & 2 if w.focus else 0  # GUI_INMOVESIZE: the drag is still going on
+        return left >= WINDOW_RECT[2] and (right - left, bottom - top) == (width, height) and not moving
     r.wait(b, beside, "the second window dragged by its title bar beside the first", 10, t)
     t0 = r.press(b, CONFIRM)
     r.wait_status(b, started(10), 10, t0)

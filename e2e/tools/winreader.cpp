@@ -17,7 +17,8 @@
 //   window hwnd= pid= tid= title= class= rect=l,t,r,b visible= enabled= iconic=
 //   control parent= id= hwnd= class= rect= visible= enabled= text= [sel= count= dropped=]
 //   item parent= index= text= data=                 (snapshot mode only)
-//   focus parent= hwnd= id= class=                  (id 0 when outside the window)
+//   focus parent= hwnd= id= class= active= flags=    (id 0 when outside the window;
+//                                                     flags of GetGUIThreadInfo: 2 moving, 4 menu)
 //   droplist parent= rect= client=x,y,w,h itemheight= top= count=
 //   closebox parent= rect=       caption parent= point=x,y   (snapshot mode only)
 //   notice hwnd= pid= tid= title= class= rect= visible= enabled=
@@ -253,7 +254,8 @@ void describeMain(const Top& m, const Finder& f, bool withItems, std::string& ou
         while (child && GetParent(child) && GetParent(child) != m.hwnd) child = GetParent(child);
         int id = (child && GetParent(child) == m.hwnd) ? GetDlgCtrlID(child) : 0;
         out += "focus\tparent=" + parent + "\thwnd=" + hex(focus) + "\tid=" + num(id) +
-               "\tclass=" + field(focus ? className(focus) : L"") + "\tactive=" + hex(gti.hwndActive) + "\n";
+               "\tclass=" + field(focus ? className(focus) : L"") + "\tactive=" + hex(gti.hwndActive) +
+               "\tflags=" + num(static_cast<long long>(gti.flags)) + "\n";
     }
     if (withItems) describeFrame(m.hwnd, parent, out);
 
