@@ -28,6 +28,7 @@ import shutil
 import subprocess
 import sys
 import time
+import traceback
 from collections import Counter
 from pathlib import Path
 
@@ -121,7 +122,6 @@ class Monkey:
         self._fed_snaps = 0
         self._fed_buttons = 0
         self._fed_census = 0
-        self._input_polled = 0.0
         self._inputwatch = None
         self.real_clicks_sent = 0
 
@@ -262,6 +262,16 @@ class Monkey:
             time.sleep(0.03)
         return None
 
+    def wait_real_click(self, since, at, timeout=10.0):
+        deadline = time.time() + timeout
+        while time.time() < deadline:
+            self.observe()
+            if any(not e.injected and e.time >= since and (e.x, e.y) == at and e.event == "LBUTTONUP"
+                   for e in self.inputs.buttons):
+                return True
+            time.sleep(0.05)
+        return False
+
     def injected_since(self, when):
         return any(e.injected and e.time >= when for e in self.inputs.buttons)
 
@@ -309,7 +319,7 @@ class Monkey:
         # A character outside the keyboard map is typed by remapping a spare key
         # for it; Wine loses it when the next remapping comes too soon.
         delay = 20 if text.isascii() else 100
-        self.desktop.xdo("type", "--delay", delay, text)
+        self.desktop.xdo("type", "--delay", delay, "--", text)
         self.sent(kind, f"type {text!r}", t)
         return t
 
@@ -333,7 +343,7 @@ class Monkey:
             return self.act_on_notice(rng, s, w, g, notice)
         fg = s.env.get("foreground")
         keys_reach = fg == w.hwnd
-        dropped = w.droplist is not None and w.controls[100].get("dropped") == "1"
+        dropped = self.dropped_list(s)
         # Leaning towards letting short countdowns run out, so that the program clicks now and then.
         left = countdown_seconds(w.status)
         ending = left is not None and left[1] <= 4
@@ -353,6 +363,11 @@ class Monkey:
             self.click(*point_in(rng, g["edit"]), choice)
         elif choice == "click list arrow":
             self.click(*point_in(rng, g["arrow"], margin=4), choice)
+            if not dropped and rng.random() < 0.6:
+                # Often straight on to a row, as a user picks a delay.
+                shown = self.wait_for(self.dropped_list, 2.0)
+                if shown is not None:
+                    self.choose_item(rng, self.main_window(shown), checked=rng.random() < 0.25)
         elif choice == "choose item":
             self.choose_item(rng, w, checked=rng.random() < 0.25)
         elif choice == "click list scrollbar":
@@ -386,6 +401,11 @@ class Monkey:
             pause = rng.uniform(0.2, 1.0)
             self.sent("wait", f"{pause:.2f} s", time.time())
             self.idle(pause)
+
+    def dropped_list(self, s):
+        w = self.main_window(s)
+        return w is not None and w.droplist is not None and w.controls.get(100, {}).get("dropped") == "1" \
+            and self.notice(s) is None
 
     def neutral_point(self, rng, g):
         """A point of the client area on a label or on no control at all."""
@@ -600,8 +620,9 @@ class Monkey:
 
     def plant_stray_click(self):
         """A click injected by us, not by the program: the run must report it."""
-        s = self.settle()
-        w = self.main_window(s)
+        w = self.main_window(self.settle() or self.watch.latest)
+        if w is None:
+            return
         g = self.geometry(w)
         x, y = (g[140][0] + g[140][2]) // 2, (g[140][1] + g[140][3]) // 2
         t = time.time()
@@ -624,12 +645,19 @@ class Monkey:
             if n is not None:
                 self.key("Return", "final: close notice")
                 continue
+            # A click on the status label brings the window to the front and changes
+            # nothing else, and the cursor rests where a countdown's last click
+            # changes nothing either. The input watch must see it: it still sees
+            # every click that reaches a window.
             label = point_in(random.Random(f"{self.seed}:end"), g[140])
-            if s.env.get("foreground") != w.hwnd:
-                self.click(*label, "final: activate")
+            t = time.time()
+            self.click(*label, "final: click status label")
+            if not self.wait_real_click(t, label):
+                raise EnvironmentFailure("the input watch no longer sees real clicks")
+            s = self.settle()
+            w = self.main_window(s)
+            if w is None or s.env.get("foreground") != w.hwnd:
                 continue
-            # The cursor rests on the status label, where a countdown's last click changes nothing.
-            self.move(*label, "final: park cursor")
             left = countdown_seconds(w.status)
             if left and left[1] <= 2:
                 self.idle(3.0)
@@ -667,14 +695,11 @@ class Monkey:
                       f"countdowns started: {c.started}, finished: {c.finished}, cancelled: {c.cancelled}",
                       f"clicks of the program observed: {c.injected_clicks} "
                       f"(matched to countdown ends: {sum(len(e['clicks']) for e in c.ends)})",
+                      # Wine drops a click whose window goes away before the click is handled.
                       f"real clicks sent: {self.real_clicks_sent}, seen by the input watch: {c.real_clicks}",
                       f"reader blind spells: {c.blind_gaps}",
                       f"system menus shown (Wine's menu mode after Alt+Down): {c.system_menus}"]
         lines += [f"{k}: {v}" for k, v in sorted(self.checks.items())]
-        instrument_ok = c is None or c.real_clicks == self.real_clicks_sent
-        if not instrument_ok:
-            lines.append(f"the input watch saw {c.real_clicks} of the {self.real_clicks_sent} real clicks sent: "
-                         f"it cannot be trusted to see every click of the program either")
         lines.append(f"findings: {len(self.findings)}")
         for f in self.findings:
             n = self.finding_count[f["text"]]
@@ -684,7 +709,7 @@ class Monkey:
         print(text, flush=True)
         (self.run_dir / "summary.txt").write_text(text + "\n", encoding="utf-8")
         self.log("summary\n" + text)
-        return 1 if self.findings else 0 if instrument_ok else 2
+        return 1 if self.findings else 0
 
 
 class ProgramGone(Exception):
@@ -719,8 +744,11 @@ def main(argv=None):
         return m.run()
     except (EnvironmentFailure, harness.HarnessError) as e:
         print(f"monkey: the test environment failed (seed {args.seed}, step {m.step}): {e}", file=sys.stderr)
-        m.summary()
-        return 2
+    except Exception:
+        print(f"monkey: the test itself failed (seed {args.seed}, step {m.step}):\n{traceback.format_exc()}",
+              file=sys.stderr)
+    m.summary()
+    return 2
 
 
 if __name__ == "__main__":

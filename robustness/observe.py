@@ -36,11 +36,15 @@ START_SECONDS = {ms // 1000 for _, ms in DELAYS}
 # messages for that long): states may have come and gone unseen, so the rules
 # about successive states do not apply across such a gap.
 BLIND_GAP = 0.6
-# How far apart, at most, the input watch's stamp of a click of the program and
-# the reader's stamps around the status change that comes with it may lie. The
-# two happen within one handler call; the slack only absorbs the two helpers'
-# own scheduling. Countdown ends are at least three seconds apart, so a click
-# can never be matched to the wrong end.
+# A click of the program belongs to the status change that the same handler
+# call makes right after it: between the reader's last look at "…剩余：1 秒"
+# and its first look at what follows. The slacks absorb the helpers' own
+# scheduling: a little before that span (the handler may be preempted between
+# its click and its new status while the reader looks), more after it (the
+# input watch may stamp the click late). Half a tick period and more before
+# the change, a click is no longer part of it; countdown ends are at least
+# three seconds apart, so a click can never be matched to the wrong end.
+CLICK_EARLY_SLACK = 0.3
 CLICK_SLACK = 1.0
 
 
@@ -246,14 +250,13 @@ class Checker:
         # figures
         self.notices_opened = {NO_SELECTION: 0, ALREADY_RUNNING: 0}
         self.started = 0
-        self.finished = 0
         self.cancelled = 0
         self.blind_gaps = 0
         self.real_clicks = 0
         self.injected_clicks = 0
-        # countdown ends: dicts with last (last time "1 秒" or the last countdown status
-        # was seen), seen (first time the next status was seen), next (that status),
-        # blind, clicks (matched injected presses)
+        # countdown ends: dicts with last (the reader's last look at the countdown's
+        # last status), seen (its first look at the next status), from, next (the
+        # two statuses), blind, clicks (the injected presses matched to it)
         self.ends = []
         self._pending_clicks = []  # injected presses not yet matched
         self._injected = []  # every injected event, for pairing presses and releases
@@ -340,10 +343,9 @@ class Checker:
         if was and not (now and now[0] == "running"):
             last_second = was[1] == 1
             if last_second or status == IDLE:
-                self.ends.append({"last": self.prev_status_time, "seen": s.time, "from": before, "next": status,
+                last = getattr(s, "prev_line", None) or self.prev_status_time
+                self.ends.append({"last": last, "seen": s.time, "from": before, "next": status,
                                   "blind": blind, "clicks": [], "last_second": last_second})
-            if status == IDLE:
-                self.finished += 1
         if blind:
             return
         # Every tick takes exactly one second off; the start status lasts a whole period.
@@ -377,6 +379,12 @@ class Checker:
             running_before = countdown_seconds(self.prev_status) is not None
             if not blind and not running_now and not running_before:
                 self.report(s.time, f"notice {n.text!r} with no countdown running (status {w.status!r})")
+
+    @property
+    def finished(self):
+        """Countdowns that ran out: to the idle status, or with a click of the
+        program that at once started or cancelled again what it landed on."""
+        return sum(1 for e in self.ends if e["next"] == IDLE or e["clicks"])
 
     # -- the census of top-level windows --
     def census(self, c):
@@ -450,7 +458,7 @@ class Checker:
 
     def _decide(self, c):
         for end in self.ends:
-            if end["clicks"] or not (end["last"] - CLICK_SLACK <= c.time <= end["seen"] + CLICK_SLACK):
+            if end["clicks"] or not (end["last"] - CLICK_EARLY_SLACK <= c.time <= end["seen"] + CLICK_SLACK):
                 continue
             # A click of the program may start or cancel at once what it lands on.
             if end["next"] == IDLE or (end["next"] != CANCELLED and inside(self.button_rects.get(110), c.x, c.y)) \

@@ -143,6 +143,18 @@ class CountdownEnds(unittest.TestCase):
         r.state(after=1.0, status=running(8))
         self.assertTrue(any("without a countdown ending" in f for f in r.finish()))
 
+    def test_a_click_early_in_the_last_second_is_a_fault(self):
+        r = Run()
+        r.state()
+        r.checker.cursor_sent(r.t, *LABEL_AT)
+        r.state(after=1.5, status=started(3))
+        r.state(after=1.0, status=running(2))
+        r.state(after=1.0, status=running(1))
+        r.click(r.t + 0.3, LABEL_AT)
+        r.click(r.t + 0.99, LABEL_AT)
+        r.state(after=1.0, status=IDLE)
+        self.assertTrue(any("without a countdown ending" in f for f in r.finish()))
+
     def test_an_end_without_a_click_is_a_fault(self):
         r = Run()
         r.state()

@@ -35,5 +35,13 @@ cmake --build "$tools"
 python3 -m unittest discover -s robustness -p 'test_*.py' -q
 
 # The run stops itself after --seconds; the limit only stops a hang.
-exec timeout -k 30 3600 python3 robustness/monkey.py --exe "$exe" --tools "$tools/e2e-tools" \
-    --inputwatch "$tools/tools/inputwatch.exe" "$@"
+seconds=150
+prev=""
+for a in "$@"; do
+    case "$a" in --seconds=*) seconds=${a#--seconds=} ;; esac
+    [ "$prev" = --seconds ] && seconds=$a
+    prev=$a
+done
+limit=$(python3 -c "import sys; print(int(float(sys.argv[1])) + 900)" "$seconds")
+exec timeout -k 30 "$limit" python3 robustness/monkey.py --exe "$exe" --tools "$tools/e2e-tools" \
+    --inputwatch "$tools/tools/inputwatch.exe" --seconds "$seconds" "$@"
