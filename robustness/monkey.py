@@ -23,6 +23,7 @@ environment failed.
 """
 
 import argparse
+import fcntl
 import random
 import shutil
 import subprocess
@@ -48,6 +49,13 @@ KEYS = [("Tab", 4), ("shift+Tab", 3), ("space", 3), ("Return", 3), ("BackSpace",
         ("Right", 1), ("shift+Home", 1), ("shift+End", 1)]
 # Keys pressed while a notice is open that are not meant to close it.
 NOTICE_STRAY_KEYS = [("Tab", 2), ("shift+Tab", 1), ("Up", 1), ("Down", 1), ("F4", 1), ("a", 1), ("1", 1)]
+
+
+# The window reader writes at least five times a second; a much longer silence
+# means it has stopped (it ends itself after an hour) or Wine is stuck.
+READER_SILENCE = 20.0
+# The harness's reader ends itself after an hour.
+MAX_SECONDS = 3300
 
 
 def weighted(rng, pairs):
@@ -127,8 +135,11 @@ class Monkey:
 
     # --- bookkeeping -----------------------------------------------------------
     def log(self, text):
-        rel = time.time() - self.t0 if self.t0 else 0.0
-        self.actions_log.write(f"{self.step}\t{rel:9.3f}\t{text}\n")
+        """One line per action: step, seconds into the run, the Unix time (as in
+        the reader's and the input watch's logs), what was done."""
+        now = time.time()
+        rel = now - self.t0 if self.t0 else 0.0
+        self.actions_log.write(f"{self.step}\t{rel:9.3f}\t{now:.3f}\t{text}\n")
         self.actions_log.flush()
 
     def step_at(self, when):
@@ -231,6 +242,8 @@ class Monkey:
         while self._fed_buttons < len(self.inputs.buttons):
             self.checker.button(self.inputs.buttons[self._fed_buttons])
             self._fed_buttons += 1
+        if polled - self.watch.seen_until > READER_SILENCE:
+            raise EnvironmentFailure(f"the window reader has reported nothing for {READER_SILENCE:.0f} s")
         self.checker.settle(min(self.watch.seen_until, polled))
         if self.checker.closing_at is None and not self.program.alive():
             self.report(time.time(), f"the program ended by itself (exit code {self.program.proc.returncode})")
@@ -566,6 +579,7 @@ class Monkey:
         print(f"monkey: seed {self.seed} (replay: bash scripts/monkey.sh --seed {self.seed}), "
               f"up to {a.seconds:g} s and {a.actions} actions", flush=True)
         workdir = self.run_dir / "desktop"
+        announce_wait_for_prefix(a.prefix)
         with harness.Desktop(workdir, a.prefix, a.tools, log=lambda m: print(f"  [{m}]", flush=True)) as d:
             self.desktop = d
             self.xdo = XdoStream(d.env)
@@ -670,6 +684,7 @@ class Monkey:
                                      f"{s.describe() if s else 'the state kept changing'}")
         self.idle(CLICK_SLACK + 0.5)  # every click of the run can be decided
         self.check_items("at the end")
+        self.final_stance()
         self.step += 1
         self.checker.closing_at = time.time()
         self.key("Escape", "final Esc")
@@ -682,6 +697,27 @@ class Monkey:
             self.report(time.time(), f"the program ended with exit code {code} after Esc, not 0")
         self.idle(1.0)
         self.checker.settle(float("inf"))
+
+    def final_stance(self):
+        """Esc closes the window wherever the focus is: on the list, on a button,
+        with the list dropped down."""
+        self.step += 1
+        rng = random.Random(f"{self.seed}:final")
+        stance = weighted(rng, [("as it is", 2), ("Tab", 1), ("shift+Tab", 1), ("list dropped", 2)])
+        if stance in ("Tab", "shift+Tab"):
+            self.key(stance, "final: focus")
+        elif stance == "list dropped":
+            w = self.main_window(self.watch.latest)
+            self.click(*point_in(rng, self.geometry(w)["arrow"], margin=4), "final: drop the list")
+            if self.wait_for(self.dropped_list, 5.0) is None:
+                self.log("final: the list did not drop")
+        s = self.settle()
+        if s is None or self.notice(s) is not None or s.env.get("foreground") != self.program.hwnd \
+                or self.checker.menu_mode:
+            raise EnvironmentFailure(f"the main window is not ready for the final Esc: "
+                                     f"{s.describe() if s else 'the state kept changing'}")
+        w = self.main_window(s)
+        self.log(f"final Esc with {w.describe()}")
 
     def summary(self):
         c = self.checker
@@ -716,6 +752,17 @@ class ProgramGone(Exception):
     pass
 
 
+def announce_wait_for_prefix(prefix):
+    """The harness takes the prefix for one suite at a time and waits quietly
+    while another holds it; say so, or a long wait looks like a hang."""
+    with open(str(prefix) + ".lock", "a") as f:
+        try:
+            fcntl.flock(f, fcntl.LOCK_EX | fcntl.LOCK_NB)
+            fcntl.flock(f, fcntl.LOCK_UN)
+        except BlockingIOError:
+            print(f"monkey: waiting for {prefix}, in use by another suite", flush=True)
+
+
 def main(argv=None):
     ap = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     ap.add_argument("--seed", type=int, default=None, help="seed of every random choice (default: a new one)")
@@ -731,6 +778,9 @@ def main(argv=None):
     ap.add_argument("--plant-stray-click", type=int, default=None, metavar="STEP",
                     help="at this step inject a click ourselves, which the run must report (checks the check)")
     args = ap.parse_args(argv)
+    if not 0 < args.seconds <= MAX_SECONDS:
+        ap.error(f"--seconds must lie between 0 and {MAX_SECONDS}: the window reader stops after an hour "
+                 f"(run several seeds for longer)")
     for name in ("exe", "tools", "inputwatch", "prefix", "out"):  # Wine wants absolute paths
         setattr(args, name, Path(getattr(args, name)).resolve())
     if args.seed is None:
