@@ -88,10 +88,18 @@ class Run:
         return w
 
     def wait(self, p, pred, what, timeout=15.0, after=0.0):
+        """The window in the first state that satisfies pred and was still
+        current at `after` or came later; `seen` on it tells when it was read.
+        A state before an action still counts when it lasted past `after`: to
+        wait for a change, pass a moment at which the old state had gone (the
+        `seen` of the window from an earlier wait)."""
         def ok(s):
             w = s.window(p.hwnd)
             return w is not None and pred(w, s)
-        return self.watch.wait(ok, what, timeout=timeout * self.patience, after=after).window(p.hwnd)
+        s = self.watch.wait(ok, what, timeout=timeout * self.patience, after=after)
+        w = s.window(p.hwnd)
+        w.seen = s.time
+        return w
 
     def wait_status(self, p, text, timeout=15.0, after=0.0):
         return self.wait(p, lambda w, s: w.status == text, f"status {text!r}", timeout, after)
@@ -158,6 +166,14 @@ class Run:
         rc = p.wait_exit(30 * self.patience)
         expect_equal(rc, 0, f"exit code after {what}")
         self.watch.wait(lambda s: s.window(p.hwnd) is None, "the window to go", 10 * self.patience, t)
+
+    def statuses_since(self, p, before, previous):
+        """The statuses shown since an action begun at `before`, the status
+        `previous` that the window showed until then left out."""
+        seq = self.watch.statuses(p.hwnd, before)
+        while seq and seq[0] == previous:
+            seq.pop(0)
+        return seq
 
     def clicks_since(self, t):
         return self.d.clicks.entries(since=t)

@@ -23,6 +23,7 @@ from driver import (ALREADY_RUNNING, CANCEL, CANCELLED, CONFIRM, CREDIT, DELAYS,
                     expect, expect_equal, rect_of, running, seconds_left, started)
 from harness import ROOT, Desktop, Failure, HarnessError  # noqa: E402
 
+
 # --- scenarios -------------------------------------------------------------
 
 def scenario_start(r):
@@ -62,15 +63,16 @@ def scenario_countdown(r):
     p = r.start()
     r.choose(p, 0)
     r.shot("02-list-dropped-choice")
+    before = time.time()
     t0 = r.press(p, CONFIRM)
     r.wait_status(p, started(3), 10, t0)
     r.d.xdo("mousemove", *SPOT_A)
-    r.wait_status(p, running(2), 10, t0)
+    w = r.wait_status(p, running(2), 10, t0)
     r.shot("03-counting")
     r.d.xdo("mousemove", *SPOT_B)  # the click follows the cursor
-    r.wait_status(p, IDLE, 15, t0)
-    r.expect_one_click_at(t0, SPOT_B)
-    expect_equal(r.watch.statuses(p.hwnd, t0), [started(3), running(2), running(1), IDLE],
+    r.wait_status(p, IDLE, 15, w.seen)
+    r.expect_one_click_at(before, SPOT_B)
+    expect_equal(r.statuses_since(p, before, IDLE), [started(3), running(2), running(1), IDLE],
                  "statuses from 确认 to the end")
     r.shot("04-clicked")
     r.ends_with_code_zero(p, lambda: r.d.key("Escape"), "Esc")
@@ -80,6 +82,7 @@ def scenario_notice_running(r):
     """确认 during a countdown: notice; the countdown goes on behind it and clicks while it is open."""
     p = r.start()
     r.choose(p, 0)
+    before = time.time()
     t0 = r.press(p, CONFIRM)
     r.wait_status(p, started(3), 10, t0)
     t1 = r.press(p, CONFIRM)
@@ -91,10 +94,10 @@ def scenario_notice_running(r):
     r.shot("05-notice-running")
     # The countdown ends, clicks and goes idle while the notice is still open.
     r.wait(p, lambda w, s: w.status == IDLE and r.notices_of(p, s), "the idle status behind the notice", 15, t1)
-    r.expect_one_click_at(t0, SPOT_C)
+    r.expect_one_click_at(before, SPOT_C)
     w, s = r.settled(p, time.time(), 0.3)
     expect(r.notices_of(p, s), "the notice closed by itself")
-    expect_equal(r.watch.statuses(p.hwnd, t0), [started(3), running(2), running(1), IDLE],
+    expect_equal(r.statuses_since(p, before, IDLE), [started(3), running(2), running(1), IDLE],
                  "statuses with the notice open")
     t2 = r.d.key("Return")
     w = r.wait(p, lambda w, s: not r.notices_of(p, s) and w.enabled, "the notice to close", 10, t2)
@@ -146,21 +149,22 @@ def scenario_cancel(r):
     r.choose(p, 0)
     t1 = r.press(p, CONFIRM)
     r.d.xdo("mousemove", *SPOT_A)
-    r.wait_status(p, running(2), 10, t1)
+    w = r.wait_status(p, running(2), 10, t1)
     r.press(p, CANCEL)
-    r.wait_status(p, CANCELLED, 10, t1)
+    r.wait_status(p, CANCELLED, 10, w.seen)
     r.d.xdo("mousemove", *SPOT_A)  # a late click would land on the target, not on 取消 again
     # Well past the moment the countdown would have ended.
     w, _ = r.settled(p, t1 + 3.0, 1.5)
     expect_equal(w.status, CANCELLED, "status after the cancelled countdown's time")
     expect_equal(r.clicks_since(t1), [], "clicks after a cancelled countdown")
     r.shot("07-cancelled")
+    before = time.time()
     t2 = r.press(p, CONFIRM)
     r.wait_status(p, started(3), 10, t2)
     r.d.xdo("mousemove", *SPOT_C)
     r.wait_status(p, IDLE, 15, t2)
-    r.expect_one_click_at(t2, SPOT_C)
-    expect_equal(r.watch.statuses(p.hwnd, t2), [started(3), running(2), running(1), IDLE],
+    r.expect_one_click_at(before, SPOT_C)
+    expect_equal(r.statuses_since(p, before, CANCELLED), [started(3), running(2), running(1), IDLE],
                  "statuses of the countdown after a cancel")
     r.ends_with_code_zero(p, lambda: r.d.key("Escape"), "Esc")
 

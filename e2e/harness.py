@@ -272,20 +272,13 @@ class Watch:
                 raise HarnessError("the window reader stopped reporting")
             time.sleep(0.02)
 
-    def history(self, since):
-        """The states from the one current at `since` onwards."""
-        self.poll()
-        out = []
-        for i, s in enumerate(self.snaps):
-            nxt = self.snaps[i + 1].time if i + 1 < len(self.snaps) else float("inf")
-            if nxt >= since:
-                out.append(s)
-        return out
-
     def statuses(self, hwnd, since):
-        """The distinct successive status texts of one window since a moment."""
+        """The distinct successive status texts of one window in the states
+        read from `since` on (take `since` from before an action: every state
+        that the action brings is read after it)."""
+        self.poll()
         seq = []
-        for s in self.history(since):
+        for s in (s for s in self.snaps if s.time >= since):
             w = s.window(hwnd)
             if w and w.status is not None and (not seq or seq[-1] != w.status):
                 seq.append(w.status)
@@ -405,11 +398,15 @@ class Desktop:
         self.prefix.parent.mkdir(parents=True, exist_ok=True)
         self._lockfile = open(str(self.prefix) + ".lock", "w")
         deadline = time.time() + 1800
+        told = False
         while True:
             try:
                 fcntl.flock(self._lockfile, fcntl.LOCK_EX | fcntl.LOCK_NB)
                 return
             except BlockingIOError:
+                if not told:
+                    self.log(f"waiting for {self.prefix}: another suite is using it")
+                    told = True
                 if time.time() > deadline:
                     raise HarnessError(f"{self.prefix} stayed in use by another suite") from None
                 time.sleep(1)

@@ -69,12 +69,13 @@ def run_program(r):
                  "status, list field, items and focus at start")
     r.shot("32-start")
     r.choose(p, 0)
+    before = time.time()
     t0 = r.press(p, CONFIRM)
-    r.wait_status(p, started(3), 30, t0)
+    w = r.wait_status(p, started(3), 30, t0)
     r.d.xdo("mousemove", *SPOT_B)
-    r.wait_status(p, IDLE, 60, t0)
-    r.expect_one_click_at(t0, SPOT_B)
-    expect_equal(r.watch.statuses(p.hwnd, t0), [started(3), running(2), running(1), IDLE],
+    r.wait_status(p, IDLE, 60, w.seen)
+    r.expect_one_click_at(before, SPOT_B)
+    expect_equal(r.statuses_since(p, before, IDLE), [started(3), running(2), running(1), IDLE],
                  "statuses from 确认 to the end")
     r.shot("32-clicked")
     r.press(p, STATUS)
