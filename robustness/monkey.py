@@ -36,8 +36,8 @@ from pathlib import Path
 HERE = Path(__file__).resolve().parent
 ROOT = HERE.parent
 sys.path.insert(0, str(HERE))
-from observe import (CLICK_SLACK, DELAYS, Checker, InputLog, countdown_seconds,  # noqa: E402
-                     harness, inside, ReaderLog, rect_of)
+from observe import (ALREADY_RUNNING, CANCELLED, CLICK_SLACK, DELAYS, NO_SELECTION, Checker,  # noqa: E402
+                     InputLog, ReaderLog, countdown_seconds, harness, inside, rect_of)
 
 ASCII_POOL = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789 -+.,:;!?()[]{}<>/=_*#%@~'\"|&$^"
 # Double-byte text, full-width digits and signs included. Not the ideographic
@@ -262,9 +262,9 @@ class Monkey:
                 return None
             time.sleep(0.02)
 
-    def wait_for(self, pred, timeout):
-        """The first snapshot from now on that satisfies pred, or None."""
-        start = len(self.watch.snaps)
+    def wait_for(self, pred, timeout, include_current=False):
+        """The first snapshot from now on (or the current one) that satisfies pred, or None."""
+        start = max(0, len(self.watch.snaps) - (1 if include_current else 0))
         deadline = time.time() + timeout
         while time.time() < deadline:
             self.observe()
@@ -369,9 +369,15 @@ class Monkey:
             ("key", 26 if keys_reach else 0), ("type ascii", 5 if keys_reach else 0),
             ("type chinese", 5 if keys_reach else 0), ("wait", 4 if ending else 1)])
         if choice == "click 确认":
-            self.click(*point_in(rng, g[110]), choice)
+            if rng.random() < 0.25:
+                self.confirm_checked(rng)
+            else:
+                self.click(*point_in(rng, g[110]), choice)
         elif choice == "click 取消":
-            self.click(*point_in(rng, g[120]), choice)
+            if rng.random() < 0.4:
+                self.cancel_checked(rng)
+            else:
+                self.click(*point_in(rng, g[120]), choice)
         elif choice == "click list edit":
             self.click(*point_in(rng, g["edit"]), choice)
         elif choice == "click list arrow":
@@ -419,6 +425,90 @@ class Monkey:
         w = self.main_window(s)
         return w is not None and w.droplist is not None and w.controls.get(100, {}).get("dropped") == "1" \
             and self.notice(s) is None
+
+    def ready_for_a_check(self):
+        """The settled state, if the next click on a button is sure to reach it and
+        no countdown is about to end meanwhile; else None."""
+        s = self.settle()
+        w = self.main_window(s)
+        if w is None or self.notice(s) is not None or self.dropped_list(s) or self.checker.menu_mode \
+                or not w.enabled or s.env.get("foreground") != w.hwnd:
+            return None
+        left = countdown_seconds(w.status)
+        if left and left[1] <= 2:
+            return None
+        return s
+
+    def confirm_checked(self, rng):
+        """确认 from a known state: the notice for no selection, the notice for a
+        running countdown (which goes on), or the start with the selected delay."""
+        s = self.ready_for_a_check()
+        w = self.main_window(s or self.watch.latest)
+        if w is None:
+            return
+        t = time.time()
+        self.click(*point_in(rng, self.geometry(w)[110]), "click 确认")
+        if s is None:
+            self.checks["确认 not checked"] += 1
+            return
+        sel = int(w.controls[100].get("sel", "-1"))
+        left = countdown_seconds(w.status)
+        if sel == -1:
+            want, pred = f"the notice {NO_SELECTION!r}", lambda x: self.notice_text(x) == NO_SELECTION
+        elif left:
+            want = f"the notice {ALREADY_RUNNING!r} with the countdown going on from {left[1]} s"
+            pred = lambda x: self.notice_text(x) == ALREADY_RUNNING and (  # noqa: E731
+                countdown_seconds(self.status(x)) or ("", 99999))[1] <= left[1]
+        else:
+            seconds = DELAYS[sel][1] // 1000
+            want, pred = f"the start status with {seconds} s ({DELAYS[sel][0]})", \
+                lambda x: self.status(x) == f"倒计时开始，剩余：{seconds} 秒"
+        self.expect(pred, t, f"确认 with item {sel} selected and status {w.status!r}", want, "确认 checked")
+
+    def cancel_checked(self, rng):
+        """取消 from a known state: the cancelled status, and no tick after it."""
+        s = self.ready_for_a_check()
+        w = self.main_window(s or self.watch.latest)
+        if w is None:
+            return
+        t = time.time()
+        self.click(*point_in(rng, self.geometry(w)[120]), "click 取消")
+        if s is None:
+            self.checks["取消 not checked"] += 1
+            return
+        if not self.expect(lambda x: self.status(x) == CANCELLED, t, f"取消 with status {w.status!r}",
+                           f"the status {CANCELLED!r}", "取消 checked", include_current=True):
+            return
+        if countdown_seconds(w.status):
+            # A tick still to come would show within a period.
+            self.idle(1.5)
+            if self.status(self.watch.latest) != CANCELLED and not self.injected_since(t):
+                self.report(time.time(), f"after 取消 the status went on to {self.status(self.watch.latest)!r}")
+
+    def expect(self, pred, since, what, want, figure, timeout=10.0, include_current=False):
+        """Waits for pred; a finding when it does not come, unless a click of the
+        program came in between (it may have changed everything)."""
+        got = self.wait_for(pred, timeout, include_current)
+        if self.injected_since(since):
+            self.checks[f"{figure.split()[0]} not checked"] += 1
+            return False
+        if got is None:
+            self.report(time.time(), f"{what}: expected {want}, the program shows "
+                                     f"{self.describe(self.watch.latest)}")
+            return False
+        self.checks[figure] += 1
+        return True
+
+    def status(self, s):
+        w = self.main_window(s)
+        return w.status if w else None
+
+    def notice_text(self, s):
+        n = self.notice(s)
+        return n.text if n else None
+
+    def describe(self, s):
+        return s.describe() if s else "nothing"
 
     def neutral_point(self, rng, g):
         """A point of the client area on a label or on no control at all."""
