@@ -38,6 +38,7 @@ stage "native tests under valgrind memcheck" bash scripts/valgrind.sh
 stage "64-bit build and shell tests under wine64" win64
 stage "32-bit product build and exe checks" win32
 stage "end to end under Xvfb and wine64" bash scripts/e2e.sh
+stage "seeded monkey test under wine64" bash scripts/monkey.sh --seconds "${MORVANE_MONKEY_SECONDS:-150}"
 stage "32-bit product smoke test under wine32" bash scripts/smoke32.sh
 
 echo
