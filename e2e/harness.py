@@ -245,7 +245,9 @@ class Watch:
         return self.snaps[-1] if self.snaps else None
 
     def wait(self, pred, what, timeout=15.0, after=0.0):
-        """The first state, seen at or after `after`, that satisfies pred."""
+        """The first state that satisfies pred among those still current after
+        the moment `after` (a state read at `after` itself counts, the one it
+        replaced does not)."""
         deadline = time.time() + timeout
         checked = 0
         while True:
@@ -253,7 +255,7 @@ class Watch:
             for i in range(checked, len(self.snaps)):
                 s = self.snaps[i]
                 cur_end = self.snaps[i + 1].time if i + 1 < len(self.snaps) else self.seen_until
-                if cur_end >= after and pred(s):
+                if (cur_end > after or s.time >= after) and pred(s):
                     return s
             checked = max(0, len(self.snaps) - 1)
             if time.time() > deadline:
