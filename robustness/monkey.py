@@ -37,7 +37,7 @@ HERE = Path(__file__).resolve().parent
 ROOT = HERE.parent
 sys.path.insert(0, str(HERE))
 from observe import (ALREADY_RUNNING, CANCELLED, CLICK_SLACK, DELAYS, NO_SELECTION, Checker,  # noqa: E402
-                     InputLog, ReaderLog, countdown_seconds, harness, inside, rect_of)
+                     InputLog, ReaderLog, countdown_seconds, harness)
 
 ASCII_POOL = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789 -+.,:;!?()[]{}<>/=_*#%@~'\"|&$^"
 # Double-byte text, full-width digits and signs included. Not the ideographic
@@ -67,6 +67,14 @@ def weighted(rng, pairs):
         if r <= 0:
             return v
     return pairs[-1][0]
+
+
+def rect_of(text):
+    return tuple(int(v) for v in text.split(",")) if text else None
+
+
+def inside(rect, x, y):
+    return rect is not None and rect[0] <= x < rect[2] and rect[1] <= y < rect[3]
 
 
 def point_in(rng, rect, margin=3):

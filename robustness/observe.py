@@ -83,14 +83,6 @@ def fields(parts):
     return out
 
 
-def rect_of(text):
-    return tuple(int(v) for v in text.split(",")) if text else None
-
-
-def inside(rect, x, y):
-    return rect is not None and rect[0] <= x < rect[2] and rect[1] <= y < rect[3]
-
-
 # --- following the logs --------------------------------------------------------
 
 
@@ -261,7 +253,6 @@ class Checker:
         self._pending_clicks = []  # injected presses not yet matched
         self._injected = []  # every injected event, for pairing presses and releases
         self.cursor_moves = []  # (time sent, x, y)
-        self.button_rects = {}
         self.status_log = []  # (first seen, status)
         self.tid = None  # the program's thread, as the census names it
         self.menu_mode = False  # the program's thread takes every key for a menu
@@ -307,8 +298,6 @@ class Checker:
                 self.report(s.time, f"control {ident} is gone")
             elif c["text"] != caption:
                 self.report(s.time, f"button {ident} reads {c['text']!r}, not {caption!r}")
-            else:
-                self.button_rects[ident] = rect_of(c["rect"])
         credit = w.controls.get(150, {}).get("text")
         if credit != self.credit:
             self.report(s.time, f"the credit line changed: {self.credit!r} -> {credit!r}")
@@ -460,13 +449,14 @@ class Checker:
         for end in self.ends:
             if end["clicks"] or not (end["last"] - CLICK_EARLY_SLACK <= c.time <= end["seen"] + CLICK_SLACK):
                 continue
-            # A click of the program may start or cancel at once what it lands on.
-            if end["next"] == IDLE or (end["next"] != CANCELLED and inside(self.button_rects.get(110), c.x, c.y)) \
-                    or (end["next"] == CANCELLED and inside(self.button_rects.get(120), c.x, c.y)):
-                if not end["last_second"] and not end["blind"]:
-                    continue
-                end["clicks"].append(c)
-                break
+            # After the last second the idle status may last too short a time for
+            # the reader to see it: the program's click, or the user's click right
+            # after it, may start or cancel a countdown at once. An idle status
+            # before the last second is a finding of its own.
+            if not end["last_second"] and not end["blind"]:
+                continue
+            end["clicks"].append(c)
+            break
         else:
             self.report(c.time, f"the program clicked at ({c.x}, {c.y}) without a countdown ending "
                                 f"(status around then: {self.status_around(c.time)})")

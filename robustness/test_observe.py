@@ -125,6 +125,13 @@ class CountdownEnds(unittest.TestCase):
         countdown(r, click_at=CANCEL_AT, end_status="状态：已取消，空闲")
         self.assertEqual(r.finish(), [])
 
+    def test_the_user_may_start_again_right_after_the_last_click(self):
+        r = Run()
+        r.state()
+        countdown(r, click_at=LABEL_AT, end_status=started(10))
+        self.assertEqual(r.finish(), [])
+        self.assertEqual(r.checker.finished, 1)
+
     def test_a_click_while_idle_is_a_fault(self):
         r = Run()
         r.state()
