@@ -125,7 +125,7 @@ class Monkey:
         self.step = 0
         self.step_times = []  # (time sent, step)
         self.kinds = Counter()
-        self.findings = []  # Finding-like dicts, first occurrence of each text
+        self.findings = []  # time, step and text of the first occurrence of each finding
         self.finding_count = Counter()
         self.checks = Counter()
         self.shots = 0

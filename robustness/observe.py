@@ -212,13 +212,6 @@ class InputLog:
 # --- the rules -----------------------------------------------------------------
 
 
-class Finding:
-    def __init__(self, when, text):
-        self.time = when
-        self.text = text
-        self.step = None
-
-
 class Checker:
     """Holds the program to its rules, snapshot by snapshot and click by click.
 
@@ -231,10 +224,8 @@ class Checker:
         self.main = main_hwnd
         self.pid = pid
         self.report = report  # report(when, text)
-        self.main_class = None
         self.main_rect = None
         self.credit = None
-        self.prev = None  # the previous snapshot that showed the main window
         self.prev_status = None
         self.prev_status_time = None  # when the previous status was last seen
         self.notice_open = set()
@@ -278,11 +269,9 @@ class Checker:
             self.report(s.time, "the main window is gone")
             return
         self._window(s, w, blind)
-        self.prev = s
 
     def _window(self, s, w, blind):
-        if self.main_class is None:
-            self.main_class = w.cls
+        if self.main_rect is None:
             self.main_rect = w.rect
             self.credit = w.controls.get(150, {}).get("text")
             if not self.credit:
