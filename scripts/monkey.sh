@@ -11,6 +11,7 @@
 # MORVANE_EXE=path overrides the exe under test (default: the win64 build).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+export PYTHONDONTWRITEBYTECODE=1  # no caches in the source tree
 
 for tool in Xvfb xdotool xwd convert x86_64-w64-mingw32-g++ cmake ninja python3; do
     command -v "$tool" >/dev/null || { bash scripts/setup.sh; break; }
