@@ -32,6 +32,7 @@ def scenario_start(r):
     first = p.first_shown.window(p.hwnd)
     expect_equal((first.status, first.text(LIST), first.control(LIST)["sel"], first.control(LIST)["count"]),
                  (IDLE, "10秒", "1", "17"), "status, list field, selection and item count in the first picture")
+    expect(first.text(CREDIT).strip() != "", "the first picture has no credit line")
     s = r.d.snapshot()
     w = s.window(p.hwnd)
     expect_equal(w.title, TITLE, "title")
@@ -40,7 +41,6 @@ def scenario_start(r):
     expect_equal(w.text(CONFIRM), "确认", "confirm button")
     expect_equal(w.text(CANCEL), "取消", "cancel button")
     expect_equal(w.status, IDLE, "status")
-    expect(w.text(CREDIT).strip() != "", "the credit line is empty")
     expect_equal(w.focus_id, LIST, "control with the keyboard focus")
     expect(w.control(TIMER)["visible"] == "0", "the timer's window is visible")
     # The layout, measured from the confirm button's place in the client area.

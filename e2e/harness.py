@@ -364,6 +364,7 @@ class Desktop:
         self._server = None
         self._lockfile = None
         self._helpers = []
+        self._files = []
         self.programs = []
         self.watch = None
         self.clicks = None
@@ -395,6 +396,11 @@ class Desktop:
         self._start_server()
         self._start_helpers()
 
+    def _file(self, name):
+        f = open(self.workdir / name, "wb")
+        self._files.append(f)
+        return f
+
     def _lock(self):
         # One suite at a time per prefix: a prefix has one server and one desktop.
         self.prefix.parent.mkdir(parents=True, exist_ok=True)
@@ -418,7 +424,7 @@ class Desktop:
         self._xvfb = subprocess.Popen(
             ["Xvfb", "-displayfd", str(w), "-screen", "0", f"{SCREEN[0]}x{SCREEN[1]}x24", "-nolisten", "tcp"],
             pass_fds=(w,), stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-            stderr=open(self.workdir / "xvfb.log", "wb"), start_new_session=True)
+            stderr=self._file("xvfb.log"), start_new_session=True)
         os.close(w)
         buf = b""
         deadline = time.time() + 30
@@ -497,7 +503,7 @@ class Desktop:
         l, t, r, b = TARGET_RECT
         target = subprocess.Popen([WINE64, str(self.tools / "clicktarget.exe"), winpath(clicklog), str(l), str(t),
                                    str(r - l), str(b - t)], env=self.env, stdin=subprocess.DEVNULL,
-                                  stdout=open(self.workdir / "clicktarget.out", "wb"), stderr=subprocess.STDOUT,
+                                  stdout=self._file("clicktarget.out"), stderr=subprocess.STDOUT,
                                   start_new_session=True)
         self._helpers.append(target)
         deadline = time.time() + 120
@@ -508,7 +514,7 @@ class Desktop:
         watcher = subprocess.Popen([WINE64, str(self.tools / "winreader.exe"), "watch", winpath(watchlog),
                                     winpath(self._stopfile), "Morvane", str(self.watch_interval_ms), "3600",
                                     winpath(self._quietfile)], env=self.env,
-                                   stdin=subprocess.DEVNULL, stdout=open(self.workdir / "watch.out", "wb"),
+                                   stdin=subprocess.DEVNULL, stdout=self._file("watch.out"),
                                    stderr=subprocess.STDOUT, start_new_session=True)
         self._helpers.append(watcher)
         self.watch = Watch(watchlog)
@@ -625,6 +631,9 @@ class Desktop:
                     self._xvfb.kill()
                     self._xvfb.wait(timeout=10)
             self._xvfb = None
+        for f in self._files:
+            f.close()
+        self._files = []
         if self._lockfile is not None:
             self._lockfile.close()
             self._lockfile = None
