@@ -29,6 +29,7 @@ import time
 from pathlib import Path
 
 ROOT = Path(__file__).resolve().parents[1]
+sys.dont_write_bytecode = True  # no caches in the source tree
 sys.path.insert(0, str(ROOT / "e2e"))
 from driver import CONFIRM, DELAYS, IDLE, SPOT_B, Run  # noqa: E402
 from harness import WINE32, WINE64, Desktop, Failure, HarnessError, winpath  # noqa: E402

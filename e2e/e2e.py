@@ -17,6 +17,7 @@ import time
 import traceback
 from pathlib import Path
 
+sys.dont_write_bytecode = True  # no caches in the source tree
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 from driver import (ALREADY_RUNNING, CANCEL, CANCELLED, CONFIRM, CREDIT, DELAYS, IDLE, LAYOUT, LIST,  # noqa: E402
                     NO_SELECTION, NOTICE_TITLE, SPOT_A, SPOT_B, SPOT_C, STATUS, TIMER, TITLE, WINDOW_RECT, Run,

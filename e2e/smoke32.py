@@ -19,6 +19,7 @@ import tempfile
 import time
 from pathlib import Path
 
+sys.dont_write_bytecode = True  # no caches in the source tree
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 from driver import (CONFIRM, DELAYS, IDLE, LIST, SPOT_B, STATUS, TITLE, WINDOW_RECT, Run,  # noqa: E402
                     expect, expect_equal, running, started)
