@@ -656,6 +656,16 @@ class Monkey:
         else:
             self.checks[f"{kind} arrived"] += 1
 
+    def drain_logs(self, seconds):
+        """Feeds the checker what the logs still bring, the program gone or not."""
+        end = time.time() + seconds
+        while time.time() < end:
+            try:
+                self.observe()
+            except ProgramGone:
+                pass
+            time.sleep(0.05)
+
     def idle(self, seconds):
         end = time.time() + seconds
         while time.time() < end:
@@ -696,6 +706,8 @@ class Monkey:
                     self.finish()
                 except ProgramGone:
                     pass
+                self.drain_logs(1.0)
+                self.checker.settle(float("inf"))  # every click and countdown end left is decided now
             finally:
                 self.xdo.close()
                 self.stop_inputwatch()
@@ -780,7 +792,7 @@ class Monkey:
                 or self.checker.menu_mode:
             raise EnvironmentFailure(f"could not bring the main window to the front for the final Esc: "
                                      f"{s.describe() if s else 'the state kept changing'}")
-        self.idle(CLICK_SLACK + 0.5)  # every click of the run can be decided
+        self.idle(2 * CLICK_SLACK + 0.5)  # every click and countdown end so far can be decided
         self.check_items("at the end")
         self.final_stance()
         self.step += 1
@@ -793,8 +805,6 @@ class Monkey:
             return
         if code != 0:
             self.report(time.time(), f"the program ended with exit code {code} after Esc, not 0")
-        self.idle(1.0)
-        self.checker.settle(float("inf"))
 
     def final_stance(self):
         """Esc closes the window wherever the focus is: on the list, on a button,

@@ -427,7 +427,8 @@ class Checker:
             self._decide(c)
         self._pending_clicks = still
         for end in self.ends:
-            if end.get("decided") or end["seen"] + CLICK_SLACK > until:
+            # Only when every click that could belong to it has been decided.
+            if end.get("decided") or end["seen"] + 2 * CLICK_SLACK > until:
                 continue
             end["decided"] = True
             if end["next"] == IDLE and len(end["clicks"]) != 1:

@@ -113,6 +113,19 @@ class CountdownEnds(unittest.TestCase):
         self.assertEqual(r.finish(), [])
         self.assertEqual((r.checker.started, r.checker.finished, r.checker.injected_clicks), (1, 1, 1))
 
+    def test_a_click_stamped_just_after_the_idle_status_was_seen_belongs_to_the_end(self):
+        r = Run()
+        r.state()
+        r.checker.cursor_sent(r.t, *LABEL_AT)
+        r.state(after=1.5, status=started(3))
+        r.state(after=1.0, status=running(2))
+        r.state(after=1.0, status=running(1))
+        seen = r.state(after=1.0, status=IDLE)
+        r.click(seen + 0.01, LABEL_AT)  # the input watch came to it a little late
+        r.checker.settle(seen + 1.005)  # the click is not decided yet, the end must wait for it
+        r.checker.settle(seen + 1.5)
+        self.assertEqual(r.finish(), [])
+
     def test_the_last_click_may_land_on_confirm_and_start_again(self):
         r = Run()
         r.state()
