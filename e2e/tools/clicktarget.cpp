@@ -15,37 +15,35 @@
 #include <string>
 #include <vector>
 
+#include "tool_support.h"
+
 namespace {
 
 HANDLE gLog = INVALID_HANDLE_VALUE;
 std::vector<POINT> gClicks;  // client positions of the button presses, drawn as crosses
 
-double unixNow() {
-    FILETIME ft;
-    GetSystemTimePreciseAsFileTime(&ft);
-    ULARGE_INTEGER v;
-    v.LowPart = ft.dwLowDateTime;
-    v.HighPart = ft.dwHighDateTime;
-    return static_cast<double>(v.QuadPart - 116444736000000000ULL) / 1e7;
-}
-
-void logLine(const std::string& s) {
-    DWORD done = 0;
-    WriteFile(gLog, s.data(), static_cast<DWORD>(s.size()), &done, nullptr);
-}
-
 const char* buttonMessageName(UINT msg) {
     switch (msg) {
-        case WM_LBUTTONDOWN: return "LBUTTONDOWN";
-        case WM_LBUTTONUP: return "LBUTTONUP";
-        case WM_LBUTTONDBLCLK: return "LBUTTONDBLCLK";
-        case WM_RBUTTONDOWN: return "RBUTTONDOWN";
-        case WM_RBUTTONUP: return "RBUTTONUP";
-        case WM_RBUTTONDBLCLK: return "RBUTTONDBLCLK";
-        case WM_MBUTTONDOWN: return "MBUTTONDOWN";
-        case WM_MBUTTONUP: return "MBUTTONUP";
-        case WM_MBUTTONDBLCLK: return "MBUTTONDBLCLK";
-        default: return nullptr;
+        case WM_LBUTTONDOWN:
+            return "LBUTTONDOWN";
+        case WM_LBUTTONUP:
+            return "LBUTTONUP";
+        case WM_LBUTTONDBLCLK:
+            return "LBUTTONDBLCLK";
+        case WM_RBUTTONDOWN:
+            return "RBUTTONDOWN";
+        case WM_RBUTTONUP:
+            return "RBUTTONUP";
+        case WM_RBUTTONDBLCLK:
+            return "RBUTTONDBLCLK";
+        case WM_MBUTTONDOWN:
+            return "MBUTTONDOWN";
+        case WM_MBUTTONUP:
+            return "MBUTTONUP";
+        case WM_MBUTTONDBLCLK:
+            return "MBUTTONDBLCLK";
+        default:
+            return nullptr;
     }
 }
 
@@ -75,13 +73,13 @@ void paint(HWND h) {
 
 LRESULT CALLBACK targetProc(HWND h, UINT msg, WPARAM w, LPARAM l) {
     if (const char* name = buttonMessageName(msg)) {
-        double when = unixNow();
+        double when = tool::unixNow();
         POINT p{static_cast<short>(LOWORD(l)), static_cast<short>(HIWORD(l))};
         POINT client = p;
         ClientToScreen(h, &p);
         char b[128];
         std::snprintf(b, sizeof b, "click\t%.6f\t%s\t%ld\t%ld\n", when, name, p.x, p.y);
-        logLine(b);
+        tool::appendLine(gLog, b);
         if (msg == WM_LBUTTONDOWN || msg == WM_RBUTTONDOWN || msg == WM_MBUTTONDOWN) {
             gClicks.push_back(client);
             InvalidateRect(h, nullptr, FALSE);
@@ -89,11 +87,18 @@ LRESULT CALLBACK targetProc(HWND h, UINT msg, WPARAM w, LPARAM l) {
         return 0;
     }
     switch (msg) {
-        case WM_MOUSEACTIVATE: return MA_NOACTIVATE;
-        case WM_PAINT: paint(h); return 0;
-        case WM_ERASEBKGND: return 1;
-        case WM_DESTROY: PostQuitMessage(0); return 0;
-        default: return DefWindowProcA(h, msg, w, l);
+        case WM_MOUSEACTIVATE:
+            return MA_NOACTIVATE;
+        case WM_PAINT:
+            paint(h);
+            return 0;
+        case WM_ERASEBKGND:
+            return 1;
+        case WM_DESTROY:
+            PostQuitMessage(0);
+            return 0;
+        default:
+            return DefWindowProcA(h, msg, w, l);
     }
 }
 
@@ -104,8 +109,8 @@ int main(int argc, char** argv) {
         std::fputs("usage: clicktarget LOG LEFT TOP WIDTH HEIGHT\n", stderr);
         return 2;
     }
-    gLog = CreateFileA(argv[1], FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                       OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    gLog = CreateFileA(argv[1], FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                       nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (gLog == INVALID_HANDLE_VALUE) return 1;
     int left = std::atoi(argv[2]), top = std::atoi(argv[3]);
     int width = std::atoi(argv[4]), height = std::atoi(argv[5]);
@@ -117,16 +122,17 @@ int main(int argc, char** argv) {
     wc.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_CROSS));
     wc.lpszClassName = "MorvaneClickTarget";
     RegisterClassA(&wc);
-    HWND h = CreateWindowExA(WS_EX_NOACTIVATE, wc.lpszClassName, "click target", WS_POPUP | WS_BORDER, left, top,
-                             width, height, nullptr, nullptr, inst, nullptr);
+    HWND h = CreateWindowExA(WS_EX_NOACTIVATE, wc.lpszClassName, "click target", WS_POPUP | WS_BORDER, left,
+                             top, width, height, nullptr, nullptr, inst, nullptr);
     if (!h) return 1;
     ShowWindow(h, SW_SHOWNOACTIVATE);
     UpdateWindow(h);
     RECT r;
     GetWindowRect(h, &r);
     char b[128];
-    std::snprintf(b, sizeof b, "ready\t%.6f\trect=%ld,%ld,%ld,%ld\n", unixNow(), r.left, r.top, r.right, r.bottom);
-    logLine(b);
+    std::snprintf(b, sizeof b, "ready\t%.6f\trect=%ld,%ld,%ld,%ld\n", tool::unixNow(), r.left, r.top, r.right,
+                  r.bottom);
+    tool::appendLine(gLog, b);
 
     MSG m;
     while (GetMessageA(&m, nullptr, 0, 0) > 0) {

@@ -10,18 +10,9 @@
 #include <cstdio>
 #include <cstdlib>
 
-namespace {
+#include "tool_support.h"
 
-double unixNow() {
-    FILETIME ft;
-    GetSystemTimePreciseAsFileTime(&ft);
-    ULARGE_INTEGER v;
-    v.LowPart = ft.dwLowDateTime;
-    v.HighPart = ft.dwHighDateTime;
-    return static_cast<double>(v.QuadPart - 116444736000000000ULL) / 1e7;
-}
-
-}  // namespace
+namespace {}  // namespace
 
 int main(int argc, char** argv) {
     if (argc < 4) {
@@ -47,7 +38,7 @@ int main(int argc, char** argv) {
     in[0].type = in[1].type = INPUT_MOUSE;
     in[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
     in[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
-    double when = unixNow();
+    double when = tool::unixNow();
     UINT sent = SendInput(2, in, sizeof(INPUT));
     FILE* log = std::fopen(argv[1], "ab");
     if (!log) return 1;

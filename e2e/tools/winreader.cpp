@@ -31,57 +31,18 @@
 // the characters that the program wrote in code page 936.
 #include <windows.h>
 
-#include <cstdio>
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
+
+#include "tool_support.h"
 
 namespace {
 
 constexpr UINT kSendTimeoutMs = 2000;
 bool gQuiet = false;  // read nothing that needs the observed program to answer
-
-double unixNow() {
-    FILETIME ft;
-    GetSystemTimePreciseAsFileTime(&ft);
-    ULARGE_INTEGER v;
-    v.LowPart = ft.dwLowDateTime;
-    v.HighPart = ft.dwHighDateTime;
-    return static_cast<double>(v.QuadPart - 116444736000000000ULL) / 1e7;
-}
-
-std::string utf8(const std::wstring& w) {
-    if (w.empty()) return {};
-    int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr,
-                                nullptr);
-    std::string s(static_cast<size_t>(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), s.data(), n, nullptr, nullptr);
-    return s;
-}
-
-std::wstring wide(const char* s) {
-    int n = MultiByteToWideChar(CP_ACP, 0, s, -1, nullptr, 0);
-    std::wstring w(static_cast<size_t>(n > 0 ? n : 1), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, s, -1, w.data(), n);
-    w.resize(wcslen(w.c_str()));
-    return w;
-}
-
-// A field value: tabs, line ends and backslashes escaped so each fact stays one line.
-std::string field(const std::wstring& w) {
-    std::string out;
-    for (char c : utf8(w)) {
-        switch (c) {
-            case '\\': out += "\\\\"; break;
-            case '\t': out += "\\t"; break;
-            case '\n': out += "\\n"; break;
-            case '\r': out += "\\r"; break;
-            default: out += c;
-        }
-    }
-    return out;
-}
 
 std::string hex(const void* p) {
     char b[32];
@@ -89,7 +50,9 @@ std::string hex(const void* p) {
     return b;
 }
 
-std::string num(long long v) { return std::to_string(v); }
+std::string num(long long v) {
+    return std::to_string(v);
+}
 
 std::string rectText(const RECT& r) {
     return num(r.left) + "," + num(r.top) + "," + num(r.right) + "," + num(r.bottom);
@@ -221,7 +184,7 @@ void describeFrame(HWND main, const std::string& parent, std::string& out) {
 void describeMain(const Top& m, const Finder& f, bool withItems, std::string& out) {
     std::string parent = hex(m.hwnd);
     out += "window\thwnd=" + parent + "\tpid=" + num(m.pid) + "\ttid=" + num(m.tid) +
-           "\ttitle=" + field(storedText(m.hwnd)) + "\tclass=" + field(className(m.hwnd)) +
+           "\ttitle=" + tool::field(storedText(m.hwnd)) + "\tclass=" + tool::field(className(m.hwnd)) +
            "\trect=" + rectOf(m.hwnd) + flags(m.hwnd) + "\ticonic=" + num(IsIconic(m.hwnd) ? 1 : 0) + "\n";
 
     Children kids{m.hwnd, {}};
@@ -230,17 +193,19 @@ void describeMain(const Top& m, const Finder& f, bool withItems, std::string& ou
         int id = GetDlgCtrlID(c);
         std::wstring cls = className(c);
         bool combo = !gQuiet && lstrcmpiW(cls.c_str(), L"ComboBox") == 0;
-        out += "control\tparent=" + parent + "\tid=" + num(id) + "\thwnd=" + hex(c) + "\tclass=" + field(cls) +
-               "\trect=" + rectOf(c) + flags(c) + "\ttext=" + field(combo ? askedText(c) : storedText(c));
+        out += "control\tparent=" + parent + "\tid=" + num(id) + "\thwnd=" + hex(c) +
+               "\tclass=" + tool::field(cls) + "\trect=" + rectOf(c) + flags(c) +
+               "\ttext=" + tool::field(combo ? askedText(c) : storedText(c));
         if (combo) {
             long long count = sendValue(c, CB_GETCOUNT);
             out += "\tsel=" + num(sendValue(c, CB_GETCURSEL)) + "\tcount=" + num(count) +
                    "\tdropped=" + num(sendValue(c, CB_GETDROPPEDSTATE));
             out += "\n";
             for (int i = 0; withItems && i < count; ++i)
-                out += "item\tparent=" + parent + "\tindex=" + num(i) + "\ttext=" + field(itemText(c, i)) +
-                       "\tdata=" + num(static_cast<int>(sendValue(c, CB_GETITEMDATA, static_cast<WPARAM>(i)))) +
-                       "\n";
+                out +=
+                    "item\tparent=" + parent + "\tindex=" + num(i) + "\ttext=" + tool::field(itemText(c, i)) +
+                    "\tdata=" + num(static_cast<int>(sendValue(c, CB_GETITEMDATA, static_cast<WPARAM>(i)))) +
+                    "\n";
         } else {
             out += "\n";
         }
@@ -254,7 +219,7 @@ void describeMain(const Top& m, const Finder& f, bool withItems, std::string& ou
         while (child && GetParent(child) && GetParent(child) != m.hwnd) child = GetParent(child);
         int id = (child && GetParent(child) == m.hwnd) ? GetDlgCtrlID(child) : 0;
         out += "focus\tparent=" + parent + "\thwnd=" + hex(focus) + "\tid=" + num(id) +
-               "\tclass=" + field(focus ? className(focus) : L"") + "\tactive=" + hex(gti.hwndActive) +
+               "\tclass=" + tool::field(focus ? className(focus) : L"") + "\tactive=" + hex(gti.hwndActive) +
                "\tflags=" + num(static_cast<long long>(gti.flags)) + "\n";
     }
     if (withItems) describeFrame(m.hwnd, parent, out);
@@ -269,8 +234,8 @@ void describeMain(const Top& m, const Finder& f, bool withItems, std::string& ou
         out += "droplist\tparent=" + parent + "\thwnd=" + hex(d.hwnd) + "\trect=" + rectOf(d.hwnd) +
                "\tclient=" + num(o.x) + "," + num(o.y) + "," + num(cr.right) + "," + num(cr.bottom) +
                "\titemheight=" + num(sendValue(d.hwnd, LB_GETITEMHEIGHT)) +
-               "\ttop=" + num(sendValue(d.hwnd, LB_GETTOPINDEX)) + "\tcount=" + num(sendValue(d.hwnd, LB_GETCOUNT)) +
-               "\n";
+               "\ttop=" + num(sendValue(d.hwnd, LB_GETTOPINDEX)) +
+               "\tcount=" + num(sendValue(d.hwnd, LB_GETCOUNT)) + "\n";
     }
 }
 
@@ -278,19 +243,20 @@ std::string snapshotBody(const std::wstring& title, bool withItems) {
     Finder f{title, {}, {}, {}};
     EnumWindows(collectTop, reinterpret_cast<LPARAM>(&f));
     std::string out = "env\tacp=" + num(GetACP()) + "\tscreen=" + num(GetSystemMetrics(SM_CXSCREEN)) + "x" +
-                      num(GetSystemMetrics(SM_CYSCREEN)) + "\tforeground=" + hex(GetForegroundWindow()) + "\tquiet=" + num(gQuiet ? 1 : 0) + "\n";
+                      num(GetSystemMetrics(SM_CYSCREEN)) + "\tforeground=" + hex(GetForegroundWindow()) +
+                      "\tquiet=" + num(gQuiet ? 1 : 0) + "\n";
     for (const Top& m : f.mains) describeMain(m, f, withItems, out);
     for (const Top& n : f.notices) {
         if (!IsWindowVisible(n.hwnd)) continue;
         out += "notice\thwnd=" + hex(n.hwnd) + "\tpid=" + num(n.pid) + "\ttid=" + num(n.tid) +
-               "\ttitle=" + field(storedText(n.hwnd)) + "\tclass=" + field(className(n.hwnd)) +
+               "\ttitle=" + tool::field(storedText(n.hwnd)) + "\tclass=" + tool::field(className(n.hwnd)) +
                "\trect=" + rectOf(n.hwnd) + flags(n.hwnd) + "\n";
         Children kids{n.hwnd, {}};
         EnumChildWindows(n.hwnd, collectAnyChild, reinterpret_cast<LPARAM>(&kids));
         for (HWND c : kids.list)
-            out += "noticechild\tnotice=" + hex(n.hwnd) + "\thwnd=" + hex(c) + "\tid=" + num(GetDlgCtrlID(c)) +
-                   "\tclass=" + field(className(c)) + "\ttext=" + field(storedText(c)) + "\trect=" + rectOf(c) +
-                   flags(c) + "\n";
+            out += "noticechild\tnotice=" + hex(n.hwnd) + "\thwnd=" + hex(c) +
+                   "\tid=" + num(GetDlgCtrlID(c)) + "\tclass=" + tool::field(className(c)) +
+                   "\ttext=" + tool::field(storedText(c)) + "\trect=" + rectOf(c) + flags(c) + "\n";
     }
     return out;
 }
@@ -324,9 +290,10 @@ std::string stamp(const char* what, double when) {
 }
 
 int usage() {
-    std::fputs("usage: winreader snapshot OUT [TITLE]\n"
-               "       winreader watch OUT STOPFILE [TITLE] [INTERVAL_MS] [MAX_SECONDS] [QUIETFILE]\n",
-               stderr);
+    std::fputs(
+        "usage: winreader snapshot OUT [TITLE]\n"
+        "       winreader watch OUT STOPFILE [TITLE] [INTERVAL_MS] [MAX_SECONDS] [QUIETFILE]\n",
+        stderr);
     return 2;
 }
 
@@ -335,10 +302,10 @@ int usage() {
 int main(int argc, char** argv) {
     if (argc < 3) return usage();
     std::string mode = argv[1];
-    std::wstring out = wide(argv[2]);
+    std::wstring out = tool::wide(argv[2]);
     if (mode == "snapshot") {
-        std::wstring title = argc > 3 ? wide(argv[3]) : L"Morvane";
-        double seen = unixNow();
+        std::wstring title = argc > 3 ? tool::wide(argv[3]) : L"Morvane";
+        double seen = tool::unixNow();
         std::string text = stamp("snap", seen) + snapshotBody(title, true) + "end\n";
         Output o(out, false);
         if (!o.ok()) return 1;
@@ -346,21 +313,22 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (mode == "watch" && argc >= 4) {
-        std::wstring stop = wide(argv[3]);
-        std::wstring title = argc > 4 ? wide(argv[4]) : L"Morvane";
+        std::wstring stop = tool::wide(argv[3]);
+        std::wstring title = argc > 4 ? tool::wide(argv[4]) : L"Morvane";
         DWORD interval = argc > 5 ? static_cast<DWORD>(std::atoi(argv[5])) : 40;
         double maxSeconds = argc > 6 ? std::atof(argv[6]) : 1800.0;
-        std::wstring quietFile = argc > 7 ? wide(argv[7]) : L"";
+        std::wstring quietFile = argc > 7 ? tool::wide(argv[7]) : L"";
         Output o(out, false);
         if (!o.ok()) return 1;
-        double start = unixNow();
+        double start = tool::unixNow();
         double lastBeat = 0;
         std::string last;
-        while (GetFileAttributesW(stop.c_str()) == INVALID_FILE_ATTRIBUTES && unixNow() - start < maxSeconds) {
+        while (GetFileAttributesW(stop.c_str()) == INVALID_FILE_ATTRIBUTES &&
+               tool::unixNow() - start < maxSeconds) {
             // A snapshot is stamped with the moment its reading began, so that
             // the driver can tell states seen after an action from those before.
             gQuiet = !quietFile.empty() && GetFileAttributesW(quietFile.c_str()) != INVALID_FILE_ATTRIBUTES;
-            double seen = unixNow();
+            double seen = tool::unixNow();
             std::string body = snapshotBody(title, false);
             if (body != last) {
                 o.write(stamp("snap", seen) + body + "end\n");

@@ -28,67 +28,34 @@
 #include <string>
 #include <vector>
 
+#include "../../e2e/tools/tool_support.h"
+
 namespace {
 
 HANDLE gLog = INVALID_HANDLE_VALUE;
 std::wstring gStopFile;
 std::string gLastCensus;
 
-double unixNow() {
-    FILETIME ft;
-    GetSystemTimePreciseAsFileTime(&ft);
-    ULARGE_INTEGER v;
-    v.LowPart = ft.dwLowDateTime;
-    v.HighPart = ft.dwHighDateTime;
-    return static_cast<double>(v.QuadPart - 116444736000000000ULL) / 1e7;
-}
-
-void logLine(const std::string& s) {
-    DWORD done = 0;
-    WriteFile(gLog, s.data(), static_cast<DWORD>(s.size()), &done, nullptr);
-}
-
-std::wstring wide(const char* s) {
-    int n = MultiByteToWideChar(CP_ACP, 0, s, -1, nullptr, 0);
-    std::wstring w(static_cast<size_t>(n > 0 ? n : 1), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, s, -1, w.data(), n);
-    w.resize(wcslen(w.c_str()));
-    return w;
-}
-
-// UTF-8 with tabs, line ends and backslashes escaped, so each fact stays one line.
-std::string field(const std::wstring& w) {
-    std::string s;
-    if (!w.empty()) {
-        int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr,
-                                    nullptr);
-        s.assign(static_cast<size_t>(n), '\0');
-        WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), s.data(), n, nullptr, nullptr);
-    }
-    std::string out;
-    for (char c : s) {
-        switch (c) {
-            case '\\': out += "\\\\"; break;
-            case '\t': out += "\\t"; break;
-            case '\n': out += "\\n"; break;
-            case '\r': out += "\\r"; break;
-            default: out += c;
-        }
-    }
-    return out;
-}
-
 const char* buttonEventName(WPARAM message) {
     switch (message) {
-        case WM_LBUTTONDOWN: return "LBUTTONDOWN";
-        case WM_LBUTTONUP: return "LBUTTONUP";
-        case WM_RBUTTONDOWN: return "RBUTTONDOWN";
-        case WM_RBUTTONUP: return "RBUTTONUP";
-        case WM_MBUTTONDOWN: return "MBUTTONDOWN";
-        case WM_MBUTTONUP: return "MBUTTONUP";
-        case WM_XBUTTONDOWN: return "XBUTTONDOWN";
-        case WM_XBUTTONUP: return "XBUTTONUP";
-        default: return nullptr;
+        case WM_LBUTTONDOWN:
+            return "LBUTTONDOWN";
+        case WM_LBUTTONUP:
+            return "LBUTTONUP";
+        case WM_RBUTTONDOWN:
+            return "RBUTTONDOWN";
+        case WM_RBUTTONUP:
+            return "RBUTTONUP";
+        case WM_MBUTTONDOWN:
+            return "MBUTTONDOWN";
+        case WM_MBUTTONUP:
+            return "MBUTTONUP";
+        case WM_XBUTTONDOWN:
+            return "XBUTTONDOWN";
+        case WM_XBUTTONUP:
+            return "XBUTTONUP";
+        default:
+            return nullptr;
     }
 }
 
@@ -97,10 +64,11 @@ LRESULT CALLBACK mouseHook(int code, WPARAM message, LPARAM lParam) {
         if (const char* name = buttonEventName(message)) {
             const auto* info = reinterpret_cast<const MSLLHOOKSTRUCT*>(lParam);
             char b[160];
-            std::snprintf(b, sizeof b, "button\t%.6f\t%s\t%ld\t%ld\tinjected=%d\tflags=0x%lx\n", unixNow(), name,
-                          info->pt.x, info->pt.y, (info->flags & LLMHF_INJECTED) != 0 ? 1 : 0,
+            std::snprintf(b, sizeof b, "button\t%.6f\t%s\t%ld\t%ld\tinjected=%d\tflags=0x%lx\n",
+                          tool::unixNow(), name, info->pt.x, info->pt.y,
+                          (info->flags & LLMHF_INJECTED) != 0 ? 1 : 0,
                           static_cast<unsigned long>(info->flags));
-            logLine(b);
+            tool::appendLine(gLog, b);
         }
     }
     return CallNextHookEx(nullptr, code, message, lParam);
@@ -130,19 +98,19 @@ BOOL CALLBACK describeTop(HWND h, LPARAM lp) {
     GetWindowRect(h, &r);
     char b[256];
     std::snprintf(b, sizeof b, "top\thwnd=0x%llx\tpid=%lu\ttid=%lu\tclass=",
-                  static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(h)), static_cast<unsigned long>(pid),
-                  static_cast<unsigned long>(tid));
+                  static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(h)),
+                  static_cast<unsigned long>(pid), static_cast<unsigned long>(tid));
     char tail[128];
     std::snprintf(tail, sizeof tail, "\trect=%ld,%ld,%ld,%ld\tenabled=%d\n", r.left, r.top, r.right, r.bottom,
                   IsWindowEnabled(h) ? 1 : 0);
     auto* body = reinterpret_cast<CensusBody*>(lp);
-    body->text += b + field(cls) + "\ttitle=" + field(title) + tail;
+    body->text += b + tool::field(cls) + "\ttitle=" + tool::field(title) + tail;
     body->threads.insert(tid);
     return TRUE;
 }
 
 void census() {
-    double when = unixNow();
+    double when = tool::unixNow();
     CensusBody found;
     EnumWindows(describeTop, reinterpret_cast<LPARAM>(&found));
     std::string body = found.text;
@@ -160,7 +128,7 @@ void census() {
     gLastCensus = body;
     char b[64];
     std::snprintf(b, sizeof b, "windows\t%.6f\n", when);
-    logLine(b + body + "end\n");
+    tool::appendLine(gLog, b + body + "end\n");
 }
 
 void CALLBACK onTimer(HWND, UINT, UINT_PTR, DWORD) {
@@ -169,17 +137,18 @@ void CALLBACK onTimer(HWND, UINT, UINT_PTR, DWORD) {
 }
 
 int watch(const char* logPath, const char* stopPath, UINT censusMs) {
-    gLog = CreateFileW(wide(logPath).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                       nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    gLog = CreateFileW(tool::wide(logPath).c_str(), FILE_APPEND_DATA,
+                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
     if (gLog == INVALID_HANDLE_VALUE) return 1;
-    gStopFile = wide(stopPath);
+    gStopFile = tool::wide(stopPath);
     // A low-level hook is called in this thread's message loop, which must keep running.
     HHOOK hook = SetWindowsHookExW(WH_MOUSE_LL, mouseHook, GetModuleHandleW(nullptr), 0);
     if (hook == nullptr) return 1;
     census();
     char b[64];
-    std::snprintf(b, sizeof b, "ready\t%.6f\n", unixNow());
-    logLine(b);
+    std::snprintf(b, sizeof b, "ready\t%.6f\n", tool::unixNow());
+    tool::appendLine(gLog, b);
     SetTimer(nullptr, 0, censusMs, onTimer);
     MSG m;
     while (GetMessageW(&m, nullptr, 0, 0) > 0) DispatchMessageW(&m);
@@ -199,9 +168,10 @@ int click(int x, int y) {
 }
 
 int usage() {
-    std::fputs("usage: inputwatch watch LOG STOPFILE [CENSUS_MS]\n"
-               "       inputwatch click X Y\n",
-               stderr);
+    std::fputs(
+        "usage: inputwatch watch LOG STOPFILE [CENSUS_MS]\n"
+        "       inputwatch click X Y\n",
+        stderr);
     return 2;
 }
 
