@@ -9,14 +9,10 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-for tool in Xvfb xdotool x86_64-w64-mingw32-g++ i686-w64-mingw32-g++ cmake ninja python3; do
-    command -v "$tool" >/dev/null || { bash scripts/setup.sh; break; }
-done
-
-cmake --preset win64 >/dev/null
-cmake --build --preset win64 --target Morvane
-cmake --preset win32 >/dev/null
-cmake --build --preset win32 --target Morvane
+. scripts/lib/prepare.sh
+prepare_tools Xvfb xdotool x86_64-w64-mingw32-g++ i686-w64-mingw32-g++ cmake ninja python3
+morvane64=$(prepare_exe win64)
+morvane32=$(prepare_exe win32)
 
 out=build/bench
 mkdir -p "$out"
@@ -25,10 +21,8 @@ i686-w64-mingw32-g++ -std=c++17 -Os -s -static -mwindows bench/minimal.cpp -o "$
 x86_64-w64-mingw32-g++ -std=c++17 -O2 -s -static -mwindows bench/minimal.cpp -o "$out/minimal64.exe"
 
 tools=build/e2e/tools
-cmake -S e2e -B "$tools" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-    --toolchain "$PWD/cmake/toolchain-mingw-x86_64.cmake" >/dev/null
-cmake --build "$tools"
+prepare_helpers e2e "$tools"
 
 exec timeout -k 30 3600 python3 bench/bench.py \
-    --morvane64 build/win64/shell/Morvane.exe --morvane32 build/win32/shell/Morvane.exe \
+    --morvane64 "$morvane64" --morvane32 "$morvane32" \
     --minimal64 "$out/minimal64.exe" --minimal32 "$out/minimal32.exe" --tools "$tools" "$@"

@@ -10,23 +10,11 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-for tool in Xvfb xdotool xwd convert x86_64-w64-mingw32-g++ cmake ninja python3; do
-    command -v "$tool" >/dev/null || { bash scripts/setup.sh; break; }
-done
-[ -x /usr/lib/wine/wine64 ] || bash scripts/setup.sh
-
-exe=${MORVANE_EXE:-}
-if [ -z "$exe" ]; then
-    exe=build/win64/shell/Morvane.exe
-    cmake --preset win64 >/dev/null
-    cmake --build --preset win64 --target Morvane
-fi
-[ -f "$exe" ] || { echo "e2e: $exe not found" >&2; exit 1; }
-
+. scripts/lib/prepare.sh
+prepare_tools Xvfb xdotool xwd convert x86_64-w64-mingw32-g++ cmake ninja python3
+exe=$(prepare_exe win64)
 tools=build/e2e/tools
-cmake -S e2e -B "$tools" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-    --toolchain "$PWD/cmake/toolchain-mingw-x86_64.cmake" >/dev/null
-cmake --build "$tools"
+prepare_helpers e2e "$tools"
 
 # The whole suite takes about two minutes; the limit only stops a hang.
 exec timeout -k 30 1500 python3 e2e/e2e.py --exe "$exe" --tools "$tools" "$@"
