@@ -4,7 +4,8 @@
 #    returns when the program ends.
 #  - Without one, it starts a private virtual screen, waits for the window,
 #    saves a screenshot (the path is printed) and ends the program.
-# MORVANE_ARCH=64 runs the 64-bit build instead (much faster to start here).
+# MORVANE_ARCH=64 runs the 64-bit build instead (much faster to start here);
+# MORVANE_WINE_PREFIX chooses the Wine prefix (default build/wine-run).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -18,17 +19,18 @@ exe=$root/build/$preset/shell/Morvane.exe
 runner=wine32
 [ "$arch" = 64 ] && runner=wine64
 
+prefix=${MORVANE_WINE_PREFIX:-$root/build/wine-run}
 # shellcheck source=lib/wine-session.sh
 . scripts/lib/wine-session.sh
 
 if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
-    wine_session_start "$root/build/wine-run"
+    wine_session_start "$prefix"
     trap wine_session_stop EXIT
     "$runner" "$exe"
     exit $?
 fi
 
-wine_session_start "$root/build/wine-run" --private-screen
+wine_session_start "$prefix" --private-screen
 trap wine_session_stop EXIT
 shot_dir=$root/build/run
 mkdir -p "$shot_dir"
@@ -50,9 +52,13 @@ sleep 2  # let the first paint finish
 xwd -root -silent | convert xwd:- "$shot_dir/screenshot.png"
 echo "screenshot: $shot_dir/screenshot.png"
 xdotool key --window "$window" Escape || true
-for _ in $(seq 60); do
+for _ in $(seq 120); do
     kill -0 "$program" 2>/dev/null || break
     sleep 0.5
 done
-kill "$program" 2>/dev/null || true
-wait "$program" 2>/dev/null || true
+if kill -0 "$program" 2>/dev/null; then
+    echo "the program did not end on Esc" >&2
+    kill "$program"
+    exit 1
+fi
+wait "$program" || { echo "the program ended with code $?" >&2; exit 1; }

@@ -37,6 +37,12 @@ stage "fuzzing the conversions (short)" bash scripts/fuzz.sh "${MORVANE_FUZZ_SEC
 stage "native tests under valgrind memcheck" bash scripts/valgrind.sh
 stage "64-bit build and shell tests under wine64" win64
 stage "32-bit product build and exe checks" win32
+run_command() {
+    rm -f build/run/screenshot.png
+    env -u DISPLAY MORVANE_ARCH=64 MORVANE_WINE_PREFIX="$PWD/build/wine" bash scripts/run.sh &&
+        [ -s build/run/screenshot.png ]
+}
+stage "run command without a display (64-bit)" run_command
 stage "end to end under Xvfb and wine64" bash scripts/e2e.sh
 stage "seeded monkey test under wine64" bash scripts/monkey.sh --seconds "${MORVANE_MONKEY_SECONDS:-150}"
 stage "32-bit product smoke test under wine32" bash scripts/smoke32.sh

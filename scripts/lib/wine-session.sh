@@ -29,7 +29,7 @@ wine_session_start() {
         export DISPLAY=":$n"
         # A server left over from an interrupted run of this prefix would hold
         # an old display.
-        /usr/lib/wine/wineserver -k >/dev/null 2>&1
+        /usr/lib/wine/wineserver -k >/dev/null 2>&1 || true
     fi
     mkdir -p "$(dirname "$prefix")"
     if ! grep -q '^"Desktop"="Default"' "$prefix/user.reg" 2>/dev/null; then
