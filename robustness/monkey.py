@@ -638,8 +638,10 @@ class Monkey:
             return
         s = self.settle()
         w = self.main_window(s)
+        # Text that the field holds already could not show whether the keys arrived.
         ok = (w is not None and self.notice(s) is None and w.enabled and s.env.get("foreground") == w.hwnd
-              and w.focus is not None and w.focus.get("class", "").lower() == "edit" and w.focus_id == 100)
+              and w.focus is not None and w.focus.get("class", "").lower() == "edit" and w.focus_id == 100
+              and text not in w.controls[100].get("text", ""))
         if not ok:
             self.checks["typing not checked"] += 1
             self.type_text(text, kind)
