@@ -354,9 +354,10 @@ class Desktop:
 
     def __init__(self, workdir, prefix, tools_dir, log=print, watch_interval_ms=40):
         self.watch_interval_ms = watch_interval_ms
-        self.workdir = Path(workdir)
-        self.prefix = Path(prefix)
-        self.tools = Path(tools_dir)
+        # Absolute: wine and wineserver run with other working directories.
+        self.workdir = Path(workdir).resolve()
+        self.prefix = Path(prefix).resolve()
+        self.tools = Path(tools_dir).resolve()
         self.log = log
         self.display = None
         self.env = None
