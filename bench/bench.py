@@ -21,7 +21,6 @@ measuring worked, not whether a target was met.
 import argparse
 import os
 import re
-import signal
 import statistics
 import subprocess
 import sys
@@ -32,7 +31,7 @@ ROOT = Path(__file__).resolve().parents[1]
 sys.dont_write_bytecode = True  # no caches in the source tree
 sys.path.insert(0, str(ROOT / "e2e"))
 from driver import CONFIRM, DELAYS, IDLE, SPOT_B, Run  # noqa: E402
-from harness import WINE32, WINE64, Desktop, Failure, HarnessError, winpath  # noqa: E402
+from harness import WINE32, WINE64, Desktop, Failure, HarnessError, winpath, exit_on_signals  # noqa: E402
 
 CLOCK_TICKS = os.sysconf("SC_CLK_TCK")
 COUNTDOWN_INDEX = 3  # 30秒
@@ -227,13 +226,9 @@ def table(results, files):
     return text
 
 
-def _stop_on_signal(signum, frame):
-    raise SystemExit(128 + signum)
-
 
 def main():
-    signal.signal(signal.SIGTERM, _stop_on_signal)
-    signal.signal(signal.SIGHUP, _stop_on_signal)
+    exit_on_signals()
     ap = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     ap.add_argument("--morvane64", required=True)
     ap.add_argument("--morvane32", required=True)

@@ -11,7 +11,6 @@ scenario. Exit code 1 when any scenario fails.
 
 import argparse
 import shutil
-import signal
 import sys
 import time
 import traceback
@@ -22,7 +21,7 @@ sys.path.insert(0, str(Path(__file__).resolve().parent))
 from driver import (ALREADY_RUNNING, CANCEL, CANCELLED, CONFIRM, CREDIT, DELAYS, IDLE, LAYOUT, LIST,  # noqa: E402
                     NO_SELECTION, NOTICE_TITLE, SPOT_A, SPOT_B, SPOT_C, STATUS, TIMER, TITLE, WINDOW_RECT, Run,
                     expect, expect_equal, rect_of, running, seconds_left, started)
-from harness import ROOT, Desktop, Failure, HarnessError  # noqa: E402
+from harness import ROOT, Desktop, Failure, HarnessError, exit_on_signals  # noqa: E402
 
 
 # --- scenarios -------------------------------------------------------------
@@ -306,14 +305,9 @@ SCENARIOS = [
 ]
 
 
-def _stop_on_signal(signum, frame):
-    # Unwinds through the Desktop's cleanup, which ends what the run started.
-    raise SystemExit(128 + signum)
-
 
 def main():
-    signal.signal(signal.SIGTERM, _stop_on_signal)
-    signal.signal(signal.SIGHUP, _stop_on_signal)
+    exit_on_signals()
     ap = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     ap.add_argument("--exe", required=True, help="the 64-bit Morvane.exe under test")
     ap.add_argument("--tools", required=True, help="folder with clicktarget.exe and winreader.exe")

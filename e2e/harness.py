@@ -30,6 +30,17 @@ SCREEN = (1920, 1080)
 TARGET_RECT = (0, 0, 760, 1080)
 
 
+def exit_on_signals():
+    """SIGTERM and SIGHUP end the run through the Desktop's cleanup, which
+    stops what the run started."""
+
+    def stop(signum, frame):
+        raise SystemExit(128 + signum)
+
+    signal.signal(signal.SIGTERM, stop)
+    signal.signal(signal.SIGHUP, stop)
+
+
 class Failure(Exception):
     """A check of the program failed."""
 

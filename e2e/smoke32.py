@@ -12,7 +12,6 @@ a 3秒 countdown that clicks on the click target, and Esc with exit code 0.
 
 import argparse
 import re
-import signal
 import subprocess
 import sys
 import tempfile
@@ -23,7 +22,7 @@ sys.dont_write_bytecode = True  # no caches in the source tree
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 from driver import (CONFIRM, DELAYS, IDLE, LIST, SPOT_B, STATUS, TITLE, WINDOW_RECT, Run,  # noqa: E402
                     expect, expect_equal, running, started)
-from harness import ROOT, WINE32, Desktop, Failure, HarnessError  # noqa: E402
+from harness import ROOT, WINE32, Desktop, Failure, HarnessError, exit_on_signals  # noqa: E402
 
 SYSTEM_DLLS = re.compile(r"^(kernel32|user32|gdi32|msvcrt|advapi32|shell32|comctl32|ntdll|ucrtbase|"
                          r"api-ms-win-[a-z0-9-]+)\.dll$", re.IGNORECASE)
@@ -84,13 +83,9 @@ def run_program(r):
     return shown_after
 
 
-def _stop_on_signal(signum, frame):
-    raise SystemExit(128 + signum)
-
 
 def main():
-    signal.signal(signal.SIGTERM, _stop_on_signal)
-    signal.signal(signal.SIGHUP, _stop_on_signal)
+    exit_on_signals()
     ap = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     ap.add_argument("--exe", required=True)
     ap.add_argument("--tools", required=True)
