@@ -24,14 +24,14 @@ prefix=${MORVANE_WINE_PREFIX:-$root/build/wine-run}
 . scripts/lib/wine-session.sh
 
 if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
-    wine_session_start "$prefix"
     trap wine_session_stop EXIT
+    wine_session_start "$prefix"
     "$runner" "$exe"
     exit $?
 fi
 
+trap wine_session_stop EXIT  # set first: a failed start must not leave its screen behind
 wine_session_start "$prefix" --private-screen
-trap wine_session_stop EXIT
 shot_dir=$root/build/run
 mkdir -p "$shot_dir"
 echo "no display: starting Morvane on a private virtual screen ($DISPLAY)"
