@@ -152,6 +152,17 @@ void CALLBACK watchNotice(HWND, UINT, UINT_PTR, DWORD) {
     if (countdownOver || GetTickCount() - watch.start > 10000) PostMessageA(box, WM_COMMAND, IDOK, 0);
 }
 
+// Presses 确认 with a watcher that reads the notice it opens and closes it;
+// returns when handleConfirm has returned.
+void pressConfirmWatchingTheNotice(TestProgram& program) {
+    watch = NoticeWatch{};
+    watch.program = &program;
+    watch.start = GetTickCount();
+    const UINT_PTR watcher = SetTimer(nullptr, 0, 50, watchNotice);
+    SendMessageA(program.child(110), BM_CLICK, 0, 0);
+    KillTimer(nullptr, watcher);
+}
+
 TEST(Notice, ConfirmDuringACountdownWarnsWhileTheCountdownGoesOnToItsClick) {
     TestProgram program;
     ASSERT_TRUE(program.built());
@@ -159,13 +170,8 @@ TEST(Notice, ConfirmDuringACountdownWarnsWhileTheCountdownGoesOnToItsClick) {
     SendMessageA(program.child(110), BM_CLICK, 0, 0);
     ASSERT_EQ(program.countdown().timer.period(), 1000);
 
-    watch = NoticeWatch{};
-    watch.program = &program;
-    watch.start = GetTickCount();
-    const UINT_PTR watcher = SetTimer(nullptr, 0, 50, watchNotice);
     // handleConfirm waits in the notice's own loop until the watcher closes it.
-    SendMessageA(program.child(110), BM_CLICK, 0, 0);
-    KillTimer(nullptr, watcher);
+    pressConfirmWatchingTheNotice(program);
 
     ASSERT_TRUE(watch.seen);
     EXPECT_EQ(watch.parts.title, "提示");
@@ -187,12 +193,7 @@ TEST(Notice, ConfirmWithoutASelectionWarnsAndStartsNothing) {
     ASSERT_TRUE(program.built());
     program.countdown().list.setSelectedIndex(-1);
 
-    watch = NoticeWatch{};
-    watch.program = &program;
-    watch.start = GetTickCount();
-    const UINT_PTR watcher = SetTimer(nullptr, 0, 50, watchNotice);
-    SendMessageA(program.child(110), BM_CLICK, 0, 0);
-    KillTimer(nullptr, watcher);
+    pressConfirmWatchingTheNotice(program);
 
     ASSERT_TRUE(watch.seen);
     EXPECT_EQ(watch.parts.title, "提示");
